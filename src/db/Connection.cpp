@@ -1,0 +1,321 @@
+#include "Connection.h"
+
+#include "FbApi.h"
+#include "Query.h"
+#include "SqlText.h"
+
+#include <ibase.h>
+
+#include <QFile>
+
+#include <algorithm>
+
+namespace db {
+
+namespace fb {
+
+Firebird::IMaster* master()
+{
+    static Firebird::IMaster* const instance = Firebird::fb_get_master_interface();
+    return instance;
+}
+
+Firebird::IUtil* util()
+{
+    static Firebird::IUtil* const instance = master()->getUtilInterface();
+    return instance;
+}
+
+DbError toDbError(const Firebird::FbException& e)
+{
+    Firebird::IStatus* status = e.getStatus();
+    char text[4096];
+    util()->formatStatus(text, sizeof text, status);
+    std::vector<long> codes;
+    // The vector holds clusters of (isc_arg_gds, code), (isc_arg_string, ...),
+    // ending at isc_arg_end; collect the codes.
+    for (const ISC_STATUS* v = status->getErrors(); *v != isc_arg_end;) {
+        const ISC_STATUS kind = *v++;
+        if (kind == isc_arg_gds)
+            codes.push_back(static_cast<long>(*v));
+        v += (kind == isc_arg_cstring) ? 2 : 1;
+    }
+    return DbError(QString::fromUtf8(text), std::move(codes));
+}
+
+}  // namespace fb
+
+namespace {
+
+QString codecNameFor(const ConnectionOptions& options)
+{
+    const QString charset = options.charset.toUpper();
+    if (charset == QLatin1String("NONE"))
+        return options.codePage;
+    if (charset == QLatin1String("UTF8") || charset == QLatin1String("UNICODE_FSS"))
+        return QStringLiteral("UTF-8");
+    if (charset.startsWith(QLatin1String("WIN")))
+        return QStringLiteral("windows-") + charset.mid(3);
+    if (charset.startsWith(QLatin1String("ISO8859_")))
+        return QStringLiteral("ISO-8859-") + charset.mid(8);
+    return charset;
+}
+
+void addCommonDpb(fb::Status& st, Firebird::IXpbBuilder* dpb, const ConnectionOptions& options)
+{
+    dpb->insertString(&st, isc_dpb_user_name, options.user.toUtf8().constData());
+    if (!options.password.isEmpty())
+        dpb->insertString(&st, isc_dpb_password, options.password.toUtf8().constData());
+    if (!options.role.isEmpty())
+        dpb->insertString(&st, isc_dpb_sql_role_name, options.role.toUtf8().constData());
+    dpb->insertString(&st, isc_dpb_lc_ctype, options.charset.toUtf8().constData());
+}
+
+std::vector<unsigned char> transactionParameters(TransactionMode mode)
+{
+    if (mode == TransactionMode::AutoCommit)
+        return {isc_tpb_version3, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_wait, isc_tpb_write,
+                isc_tpb_autocommit};
+    return {isc_tpb_version3, isc_tpb_concurrency, isc_tpb_wait, isc_tpb_write};
+}
+
+}  // namespace
+
+Firebird::ITransaction* Connection::Impl::activeTransaction(Connection& connection)
+{
+    connection.attach();
+    if (!transaction) {
+        const auto tpb = transactionParameters(connection.options().mode);
+        fb::Status st;
+        transaction = fb::call([&] {
+            return attachment->startTransaction(&st, static_cast<unsigned>(tpb.size()), tpb.data());
+        });
+    }
+    return transaction;
+}
+
+// --- Transaction ---
+
+bool Transaction::isActive() const
+{
+    return connection_.impl_->transaction != nullptr;
+}
+
+void Transaction::start()
+{
+    connection_.impl_->activeTransaction(connection_);
+}
+
+void Transaction::commit()
+{
+    end(true);
+}
+
+void Transaction::rollback()
+{
+    end(false);
+}
+
+void Transaction::closeDatasets()
+{
+    auto datasets = std::move(connection_.impl_->datasets);
+    connection_.impl_->datasets.clear();
+    for (Query* q : datasets)
+        q->close();
+}
+
+void Transaction::end(bool commit)
+{
+    auto& impl = *connection_.impl_;
+    if (!impl.transaction)
+        return;
+    closeDatasets();
+    fb::Status st;
+    try {
+        if (commit)
+            impl.transaction->commit(&st);
+        else
+            impl.transaction->rollback(&st);
+        impl.transaction = nullptr;
+    } catch (const Firebird::FbException& e) {
+        DbError error = fb::toDbError(e);
+        // A failed commit leaves the transaction for a rollback, unless the
+        // connection is gone; a failed rollback leaves nothing to do.
+        if (!commit || error.connectionLost()) {
+            impl.transaction->release();
+            impl.transaction = nullptr;
+        }
+        throw error;
+    }
+}
+
+// --- Connection ---
+
+Connection::Connection(ConnectionOptions options)
+    : options_(std::move(options)), impl_(std::make_unique<Impl>()), transaction_(*this)
+{
+    const QString codec = codecNameFor(options_);
+    const auto flags = QStringConverter::Flag::Stateless;
+    impl_->encoder = QStringEncoder(codec.toLatin1().constData(), flags);
+    impl_->decoder = QStringDecoder(codec.toLatin1().constData(), flags);
+    if (!impl_->encoder.isValid() || !impl_->decoder.isValid())
+        throw DbError(QStringLiteral("Unknown code page or character set: %1").arg(codec));
+    if (codec != QLatin1String("UTF-8"))
+        impl_->eightBitCodePage = codec;
+}
+
+Connection::~Connection()
+{
+    detach();
+}
+
+bool Connection::isAttached() const
+{
+    return impl_->attachment != nullptr;
+}
+
+void Connection::attach()
+{
+    if (impl_->attachment)
+        return;
+    fb::Status st;
+    fb::call([&] {
+        Firebird::IXpbBuilder* dpb = fb::util()->getXpbBuilder(&st, Firebird::IXpbBuilder::DPB, nullptr, 0);
+        try {
+            addCommonDpb(st, dpb, options_);
+            if (!impl_->provider)
+                impl_->provider = fb::master()->getDispatcher();
+            impl_->attachment = impl_->provider->attachDatabase(&st, options_.database.toUtf8().constData(),
+                                                                dpb->getBufferLength(&st), dpb->getBuffer(&st));
+        } catch (...) {
+            dpb->dispose();
+            throw;
+        }
+        dpb->dispose();
+    });
+}
+
+void Connection::detach()
+{
+    if (impl_->transaction) {
+        try {
+            transaction_.end(options_.mode == TransactionMode::AutoCommit);
+        } catch (const DbError&) {
+            // The transaction is released either way below.
+        }
+        if (impl_->transaction) {
+            impl_->transaction->release();
+            impl_->transaction = nullptr;
+        }
+    }
+    transaction_.closeDatasets();
+    if (impl_->attachment) {
+        fb::Status st;
+        try {
+            impl_->attachment->detach(&st);
+        } catch (const Firebird::FbException&) {
+            impl_->attachment->release();
+        }
+        impl_->attachment = nullptr;
+        ++impl_->generation;
+    }
+    if (impl_->provider) {
+        impl_->provider->release();
+        impl_->provider = nullptr;
+    }
+}
+
+QByteArray Connection::encode(const QString& text) const
+{
+    return impl_->encoder.encode(text);
+}
+
+QString Connection::decode(const char* bytes, qsizetype size) const
+{
+    return impl_->decoder.decode(QByteArrayView(bytes, size));
+}
+
+QString Connection::eightBitCodePage() const
+{
+    return impl_->eightBitCodePage;
+}
+
+void Connection::runScript(const QString& script)
+{
+    // Each statement runs on its own: later ones see the tables earlier ones made.
+    for (const QString& statement : splitScript(script)) {
+        Firebird::ITransaction* tra = impl_->activeTransaction(*this);
+        const QByteArray sql = encode(statement);
+        fb::Status st;
+        fb::call([&] {
+            impl_->attachment->execute(&st, tra, static_cast<unsigned>(sql.size()), sql.constData(), SQL_DIALECT_V6,
+                                       nullptr, nullptr, nullptr, nullptr);
+        });
+        if (options_.mode == TransactionMode::Explicit)
+            transaction_.commit();
+    }
+}
+
+void Connection::runScriptFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw DbError(QStringLiteral("Cannot read script %1: %2").arg(path, file.errorString()));
+    runScript(QString::fromUtf8(file.readAll()));
+}
+
+void Connection::createDatabase(const ConnectionOptions& options, const QStringList& scriptFiles)
+{
+    fb::Status st;
+    fb::call([&] {
+        Firebird::IXpbBuilder* dpb = fb::util()->getXpbBuilder(&st, Firebird::IXpbBuilder::DPB, nullptr, 0);
+        Firebird::IProvider* provider = fb::master()->getDispatcher();
+        try {
+            addCommonDpb(st, dpb, options);
+            dpb->insertInt(&st, isc_dpb_page_size, 8192);
+            dpb->insertInt(&st, isc_dpb_sql_dialect, 3);
+            dpb->insertString(&st, isc_dpb_set_db_charset, "WIN1257");
+            Firebird::IAttachment* att = provider->createDatabase(&st, options.database.toUtf8().constData(),
+                                                                  dpb->getBufferLength(&st), dpb->getBuffer(&st));
+            att->detach(&st);
+        } catch (...) {
+            dpb->dispose();
+            provider->release();
+            throw;
+        }
+        dpb->dispose();
+        provider->release();
+    });
+    if (scriptFiles.isEmpty())
+        return;
+    ConnectionOptions scriptOptions = options;
+    scriptOptions.mode = TransactionMode::AutoCommit;
+    Connection connection(scriptOptions);
+    for (const QString& file : scriptFiles)
+        connection.runScriptFile(file);
+}
+
+void Connection::dropDatabase()
+{
+    attach();
+    if (impl_->transaction)
+        transaction_.end(false);
+    fb::Status st;
+    fb::call([&] { impl_->attachment->dropDatabase(&st); });
+    impl_->attachment = nullptr;
+    ++impl_->generation;
+}
+
+void shutdownClient()
+{
+    Firebird::IProvider* provider = fb::master()->getDispatcher();
+    fb::Status st;
+    try {
+        provider->shutdown(&st, 0, fb_shutrsn_app_stopped);
+    } catch (const Firebird::FbException&) {
+        // Nothing is left to do at exit.
+    }
+    provider->release();
+}
+
+}  // namespace db

@@ -1,0 +1,30 @@
+#pragma once
+// Database failures: the database's own message text (formatted from the
+// status vector) and its codes.
+
+#include <QString>
+
+#include <stdexcept>
+#include <vector>
+
+namespace db {
+
+class DbError : public std::runtime_error {
+public:
+    DbError(const QString& message, std::vector<long> codes = {});
+
+    const QString& message() const { return message_; }
+    // The main error code (first in the status vector), 0 when none.
+    long code() const { return codes_.empty() ? 0 : codes_.front(); }
+    const std::vector<long>& codes() const { return codes_; }
+    bool hasCode(long code) const;
+    // True when the connection to the database is gone (network error,
+    // shutdown): the caller should detach and attach anew.
+    bool connectionLost() const;
+
+private:
+    QString message_;
+    std::vector<long> codes_;
+};
+
+}  // namespace db
