@@ -1,0 +1,177 @@
+#include "PrintDevices.h"
+
+#include <QFile>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+namespace engine {
+
+namespace {
+
+struct ItemPainter {
+    QPainter& painter;
+
+    void operator()(const FillRect& fill) const { painter.fillRect(fill.rect, Qt::white); }
+    void operator()(const TextRun& run) const
+    {
+        painter.setFont(run.font);
+        painter.setPen(Qt::black);
+        painter.drawText(run.baseline, run.text);
+    }
+    void operator()(const FrameLine& frame) const
+    {
+        painter.setPen(QPen(Qt::black, frame.width, Qt::SolidLine, Qt::FlatCap));
+        painter.drawLine(frame.line);
+    }
+    void operator()(const ShapeOutline& shape) const
+    {
+        painter.setPen(QPen(Qt::black, shape.penWidth));
+        painter.setBrush(Qt::white);
+        painter.drawRect(shape.rect);
+    }
+    void operator()(const Picture& picture) const { painter.drawImage(picture.rect, picture.image); }
+};
+
+QPageLayout fullPageLayout(const PrintJob& job)
+{
+    return QPageLayout(job.paper, job.orientation, QMarginsF(0, 0, 0, 0));
+}
+
+}  // namespace
+
+void paintPage(QPainter& painter, const Page& page)
+{
+    for (const DrawItem& item : page.items)
+        std::visit(ItemPainter{painter}, item);
+}
+
+void PaintingDevice::beginPainting(QPagedPaintDevice& target, int repeats)
+{
+    if (!painter_.begin(&target))
+        throw EngineError(QStringLiteral("the print job could not be started"));
+    target_ = &target;
+    repeats_ = repeats;
+    pagesPainted_ = 0;
+}
+
+bool PaintingDevice::paint(const PageDocument& document, const CancelCheck& cancelled)
+{
+    for (int copy = 0; copy < repeats_; ++copy) {
+        for (const Page& page : document.pages) {
+            if (cancelled())
+                return false;
+            if (pagesPainted_ > 0 && !target_->newPage())
+                throw EngineError(QStringLiteral("the printer refused a new page"));
+            painter_.resetTransform();
+            painter_.scale(target_->logicalDpiX() / 96.0, target_->logicalDpiY() / 96.0);
+            paintPage(painter_, page);
+            ++pagesPainted_;
+        }
+    }
+    return true;
+}
+
+void PaintingDevice::endJob()
+{
+    if (!hasPainted()) {
+        abandonJob();
+        return;
+    }
+    stopPainting();
+}
+
+void PaintingDevice::stopPainting()
+{
+    if (painter_.isActive())
+        painter_.end();
+    target_ = nullptr;
+}
+
+PrinterDevice::PrinterDevice(const QString& printerName) : printerName_(printerName), choosesByName_(true) {}
+
+PrinterDevice::PrinterDevice(std::unique_ptr<QPrinter> printer)
+    : choosesByName_(false), printer_(std::move(printer))
+{
+}
+
+PrinterDevice::~PrinterDevice()
+{
+    stopPainting();
+}
+
+QPrinterInfo PrinterDevice::printerInfo() const
+{
+    return printerName_.isEmpty() ? QPrinterInfo::defaultPrinter() : QPrinterInfo::printerInfo(printerName_);
+}
+
+bool PrinterDevice::isUsable() const
+{
+    return !choosesByName_ || !printerInfo().isNull();
+}
+
+void PrinterDevice::beginJob(const PrintJob& job)
+{
+    if (choosesByName_)
+        printer_ = std::make_unique<QPrinter>(printerInfo(), QPrinter::HighResolution);
+    QPrinter& printer = *printer_;
+    printer.setDocName(job.title);
+    printer.setFullPage(true);
+    printer.setPageLayout(fullPageLayout(job));
+    printer.setPaperSource(job.outputBin == OutputBin::First ? QPrinter::Upper : QPrinter::Auto);
+    printer.setDuplex(QPrinter::DuplexNone);
+    const bool spoolerCopies = printer.supportsMultipleCopies();
+    printer.setCopyCount(spoolerCopies ? job.copies : 1);
+    beginPainting(printer, spoolerCopies ? 1 : job.copies);
+}
+
+void PrinterDevice::abandonJob()
+{
+    if (printer_)
+        printer_->abort();
+    stopPainting();
+}
+
+PdfDevice::PdfDevice(QString filePath) : filePath_(std::move(filePath)) {}
+
+PdfDevice::~PdfDevice()
+{
+    stopPainting();
+}
+
+void PdfDevice::beginJob(const PrintJob& job)
+{
+    writer_ = std::make_unique<QPdfWriter>(filePath_);
+    writer_->setTitle(job.title);
+    writer_->setCreator(QStringLiteral("Kelvo"));
+    writer_->setPageLayout(fullPageLayout(job));
+    try {
+        beginPainting(*writer_, job.copies);
+    } catch (const EngineError&) {
+        writer_.reset();
+        throw EngineError(QStringLiteral("cannot write the PDF file %1").arg(filePath_));
+    }
+}
+
+void PdfDevice::endJob()
+{
+    PaintingDevice::endJob();
+    writer_.reset();
+}
+
+void PdfDevice::abandonJob()
+{
+    stopPainting();
+    writer_.reset();
+    QFile::remove(filePath_);
+}
+
+bool RecordingDevice::paint(const PageDocument& document, const CancelCheck& cancelled)
+{
+    if (cancelled())
+        return false;
+    jobs_.back().document = document;
+    return true;
+}
+
+}  // namespace engine

@@ -1,0 +1,50 @@
+#include "ReportFont.h"
+
+#include <QFontInfo>
+#include <QStringList>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace engine {
+
+QFont toQFont(const FontSpec& spec)
+{
+    QFont font(spec.family);
+    font.setPixelSize(std::max(1, int(std::lround(pointsToPixels(spec.pointSize)))));
+    font.setBold(spec.bold);
+    font.setItalic(spec.italic);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+bool checkReportFont(const QString& family)
+{
+    const QString resolved = QFontInfo(QFont(family)).family();
+    static const QStringList metricCompatible = {
+        QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")};
+    if (metricCompatible.contains(resolved, Qt::CaseInsensitive))
+        return true;
+    std::fprintf(stderr,
+                 "warning: report font \"%s\" resolves to \"%s\", which lacks Arial's metrics; "
+                 "printed texts will not fit their boxes as laid out (install fonts-liberation)\n",
+                 qPrintable(family), qPrintable(resolved));
+    return false;
+}
+
+QString showInScript(const QString& text, int charset, const QString& codePage)
+{
+    if (charset != kCyrillicCharset || codePage.isEmpty() || text.isEmpty())
+        return text;
+    QStringEncoder encoder(codePage.toLatin1().constData());
+    QStringDecoder decoder("windows-1251");
+    if (!encoder.isValid() || !decoder.isValid())
+        return text;
+    const QByteArray bytes = encoder(text);
+    return decoder(bytes);
+}
+
+}  // namespace engine
