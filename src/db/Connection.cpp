@@ -195,6 +195,19 @@ void Connection::attach()
     });
 }
 
+bool Connection::ping()
+{
+    if (!impl_->attachment)
+        return false;
+    fb::Status st;
+    try {
+        impl_->attachment->ping(&st);
+        return true;
+    } catch (const Firebird::FbException&) {
+        return false;
+    }
+}
+
 void Connection::detach()
 {
     if (impl_->transaction) {

@@ -74,6 +74,8 @@ public:
     // detaches. Never throws; a lost connection is released all the same.
     void detach();
     bool isAttached() const;
+    // Asks the database whether the attachment still answers.
+    bool ping();
 
     const ConnectionOptions& options() const { return options_; }
     Transaction& transaction() { return transaction_; }

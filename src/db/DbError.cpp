@@ -23,7 +23,7 @@ bool DbError::hasCode(long code) const
 
 bool DbError::connectionLost() const
 {
-    return std::any_of(kConnectionLostCodes.begin(), kConnectionLostCodes.end(),
+    return lost_ || std::any_of(kConnectionLostCodes.begin(), kConnectionLostCodes.end(),
                        [this](long code) { return hasCode(code); });
 }
 

@@ -21,10 +21,14 @@ public:
     // True when the connection to the database is gone (network error,
     // shutdown): the caller should detach and attach anew.
     bool connectionLost() const;
+    // For a failure whose codes do not say so but after which the
+    // connection no longer answers.
+    void markConnectionLost() { lost_ = true; }
 
 private:
     QString message_;
     std::vector<long> codes_;
+    bool lost_ = false;
 };
 
 }  // namespace db

@@ -454,7 +454,31 @@ void Query::prepare()
     statement_ = std::move(statement);
 }
 
+// A remote server may report a lost attachment as some other failure of the
+// statement (its deferred cursor close fails first): ask the attachment.
+template <typename F>
+auto Query::guarded(F&& f)
+{
+    try {
+        return f();
+    } catch (DbError& e) {
+        if (!e.connectionLost() && !connection_.ping())
+            e.markConnectionLost();
+        throw;
+    }
+}
+
 void Query::open()
+{
+    guarded([this] { openRows(); });
+}
+
+std::int64_t Query::execute()
+{
+    return guarded([this] { return executeStatement(); });
+}
+
+void Query::openRows()
 {
     close();
     prepare();
@@ -493,7 +517,7 @@ void Query::open()
     first();
 }
 
-std::int64_t Query::execute()
+std::int64_t Query::executeStatement()
 {
     close();
     prepare();

@@ -129,6 +129,10 @@ private:
     friend class Transaction;
     friend class Field;
     void prepare();
+    void openRows();
+    std::int64_t executeStatement();
+    template <typename F>
+    auto guarded(F&& f);
     void makeCurrent();
 
     Connection& connection_;

@@ -2,7 +2,9 @@
 
 #include <QDir>
 
-namespace testing_support {
+#include <stdexcept>
+
+namespace testsupport {
 
 QString sourcePath(const QString& relative)
 {
@@ -10,25 +12,19 @@ QString sourcePath(const QString& relative)
 }
 
 TestDatabase::TestDatabase(const QStringList& extraScripts)
-    : path_(dir_.filePath(QStringLiteral("goods.fdb")))
 {
-    QStringList scripts{sourcePath(QStringLiteral("db/schema.sql"))};
-    scripts += extraScripts;
-    db::Connection::createDatabase(options(), scripts);
-}
-
-TestDatabase::~TestDatabase()
-{
-    // The temporary folder removes the file; nothing stays attached to it.
+    if (!dir_.isValid())
+        throw std::runtime_error("no temporary folder for the test database");
+    db::Connection::createDatabase(options(), QStringList{sourcePath(QStringLiteral("db/schema.sql"))} + extraScripts);
 }
 
 db::ConnectionOptions TestDatabase::options(db::TransactionMode mode, const QString& charset) const
 {
-    db::ConnectionOptions o;
-    o.database = path_;
-    o.charset = charset;
-    o.mode = mode;
-    return o;
+    db::ConnectionOptions options;
+    options.database = dir_.filePath(QStringLiteral("test.fdb"));
+    options.mode = mode;
+    options.charset = charset;
+    return options;
 }
 
 std::unique_ptr<db::Connection> TestDatabase::connect(db::TransactionMode mode, const QString& charset) const
@@ -38,10 +34,9 @@ std::unique_ptr<db::Connection> TestDatabase::connect(db::TransactionMode mode, 
     return connection;
 }
 
-void TestDatabase::exec(const QString& script) const
+void TestDatabase::run(const QString& script) const
 {
-    db::Connection connection(options());
-    connection.runScript(script);
+    connect()->runScript(script);
 }
 
-}  // namespace testing_support
+}  // namespace testsupport

@@ -1,40 +1,40 @@
 #pragma once
-// A fresh embedded goods database in a temporary folder, made from
-// db/schema.sql, for one test.
+// A fresh embedded goods database for one test: made from db/schema.sql in a
+// temporary folder that disappears with the object. Tests insert the rows
+// they need with run().
 
 #include "Connection.h"
-#include "Query.h"
 
 #include <QTemporaryDir>
 
 #include <memory>
 
-namespace testing_support {
+namespace testsupport {
 
-// The source tree, for scripts and fixtures.
+// A file of the source tree (scripts, fixtures).
 QString sourcePath(const QString& relative);
 
 class TestDatabase {
 public:
-    // Creates the database and runs the schema and then the extra scripts.
+    // Runs the schema, then the extra scripts. Throws db::DbError when the
+    // database cannot be made.
     explicit TestDatabase(const QStringList& extraScripts = {});
-    ~TestDatabase();
-    TestDatabase(const TestDatabase&) = delete;
-    TestDatabase& operator=(const TestDatabase&) = delete;
 
-    const QString& path() const { return path_; }
+    // For connections of the test's own: the database file, SYSDBA, the
+    // given character set (NONE: the windows-1257 code page), the given
+    // transaction mode.
     db::ConnectionOptions options(db::TransactionMode mode = db::TransactionMode::AutoCommit,
                                   const QString& charset = QStringLiteral("NONE")) const;
+    // An attached connection.
     std::unique_ptr<db::Connection> connect(db::TransactionMode mode = db::TransactionMode::AutoCommit,
                                             const QString& charset = QStringLiteral("NONE")) const;
 
-    // Runs statements (a script: ';'-separated) on a connection of its own,
-    // each committed: fixtures set up their rows with it.
-    void exec(const QString& script) const;
+    // Runs a script of statements separated by ';', each committed as it
+    // completes.
+    void run(const QString& script) const;
 
 private:
     QTemporaryDir dir_;
-    QString path_;
 };
 
-}  // namespace testing_support
+}  // namespace testsupport
