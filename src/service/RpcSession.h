@@ -1,0 +1,50 @@
+#pragma once
+// One client connection's session: parses newline-delimited JSON-RPC 2.0
+// request lines and answers each with one response line. The first request
+// creates the session's TKelvoServerMethods_EMPLOYEE instance (and its
+// database connection); it lives until the session is destroyed.
+//
+// A session is used by one thread at a time (the connection's); sessions of
+// different connections run in parallel.
+
+#include "ServiceContext.h"
+
+#include <QByteArray>
+#include <QJsonValue>
+
+#include <memory>
+
+namespace service {
+
+class TKelvoServerMethods_EMPLOYEE;
+
+namespace rpc {
+// JSON-RPC error codes.
+constexpr int ParseError = -32700;
+constexpr int InvalidRequest = -32600;
+constexpr int MethodNotFound = -32601;
+constexpr int InvalidParams = -32602;
+constexpr int DatabaseError = -32000;
+constexpr int PrintFailure = -32001;
+
+// One error response line (no newline), e.g. for a line over the limit.
+QByteArray errorLine(const QJsonValue& id, int code, const QString& message);
+}  // namespace rpc
+
+class RpcSession {
+public:
+    explicit RpcSession(const ServiceContext& context);
+    ~RpcSession();
+    RpcSession(const RpcSession&) = delete;
+    RpcSession& operator=(const RpcSession&) = delete;
+
+    // Answers one request line (without its newline). Returns the response
+    // line without newline; never throws.
+    QByteArray handle(const QByteArray& line);
+
+private:
+    const ServiceContext& context_;
+    std::unique_ptr<TKelvoServerMethods_EMPLOYEE> methods_;
+};
+
+}  // namespace service
