@@ -5,32 +5,89 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace engine {
 
 namespace {
 
+// Where a page has ink so far, in horizontal strips. A white background over
+// blank paper changes nothing, so it is left out: most backgrounds lie on
+// blank paper, and painting them would cost about as much as the texts.
+class InkMap {
+public:
+    void add(const QRectF& rect)
+    {
+        // Glyphs may reach a little past their line's box.
+        const QRectF inked = rect.adjusted(-kOverhang, -kOverhang, kOverhang, kOverhang);
+        const auto [first, last] = stripsOf(inked);
+        if (last >= strips_.size())
+            strips_.resize(last + 1);
+        for (std::size_t i = first; i <= last; ++i)
+            strips_[i].push_back(inked);
+    }
+
+    bool intersects(const QRectF& rect) const
+    {
+        const auto [first, last] = stripsOf(rect);
+        for (std::size_t i = first; i <= last && i < strips_.size(); ++i)
+            for (const QRectF& inked : strips_[i])
+                if (inked.intersects(rect))
+                    return true;
+        return false;
+    }
+
+private:
+    static constexpr qreal kStrip = 32;
+    static constexpr qreal kOverhang = 2;
+
+    static std::pair<std::size_t, std::size_t> stripsOf(const QRectF& rect)
+    {
+        const auto strip = [](qreal y) { return std::size_t(std::max<qreal>(0, y) / kStrip); };
+        return {strip(rect.top()), strip(rect.bottom())};
+    }
+
+    std::vector<std::vector<QRectF>> strips_;
+};
+
 struct ItemPainter {
     QPainter& painter;
+    InkMap& ink;
 
-    void operator()(const FillRect& fill) const { painter.fillRect(fill.rect, Qt::white); }
+    void operator()(const FillRect& fill) const
+    {
+        if (ink.intersects(fill.rect))
+            painter.fillRect(fill.rect, Qt::white);
+    }
     void operator()(const TextRun& run) const
     {
         painter.setFont(run.font);
         painter.setPen(Qt::black);
         painter.drawText(run.baseline, run.text);
+        ink.add(run.box());
     }
     void operator()(const FrameLine& frame) const
     {
         painter.setPen(QPen(Qt::black, frame.width, Qt::SolidLine, Qt::FlatCap));
         painter.drawLine(frame.line);
+        const qreal half = frame.width / 2;
+        ink.add(QRectF(frame.line.p1(), frame.line.p2()).normalized().adjusted(-half, -half, half, half));
     }
     void operator()(const ShapeOutline& shape) const
     {
         painter.setPen(QPen(Qt::black, shape.penWidth));
         painter.setBrush(Qt::white);
         painter.drawRect(shape.rect);
+        const qreal half = shape.penWidth / 2;
+        ink.add(shape.rect.adjusted(-half, -half, half, half));
     }
-    void operator()(const Picture& picture) const { painter.drawImage(picture.rect, picture.image); }
+    void operator()(const Picture& picture) const
+    {
+        painter.drawImage(picture.rect, picture.image);
+        ink.add(picture.rect);
+    }
 };
 
 QPageLayout fullPageLayout(const PrintJob& job)
@@ -42,8 +99,9 @@ QPageLayout fullPageLayout(const PrintJob& job)
 
 void paintPage(QPainter& painter, const Page& page)
 {
+    InkMap ink;
     for (const DrawItem& item : page.items)
-        std::visit(ItemPainter{painter}, item);
+        std::visit(ItemPainter{painter, ink}, item);
 }
 
 void PaintingDevice::beginPainting(QPagedPaintDevice& target, int repeats)

@@ -158,8 +158,11 @@ void ReportRun::emitBand(const Band& band, const BandLayout& layout, bool mayBre
     const qreal limit = mayBreak ? pageBottom_ : std::numeric_limits<qreal>::infinity();
     const qreal firstPart = std::min(layout.height, limit - top);
     addFill(band.name(), QRectF(margins_.left(), top, band.width(), std::max<qreal>(firstPart, 0)));
+    // Frame lines lie inside the band, so that the next band's background
+    // does not cover half of the bottom one.
+    const qreal halfFrame = pointsToPixels(band.frame().widthPt) / 2;
     if (band.frame().drawTop)
-        addFrameLine(band, top);
+        addFrameLine(band, top + halfFrame);
     std::vector<Carry> carried = emitPieces(layout, top, limit);
     qreal bottom = top + layout.height;
     while (!carried.empty()) {
@@ -167,7 +170,7 @@ void ReportRun::emitBand(const Band& band, const BandLayout& layout, bool mayBre
         bottom = emitContinuation(band, carried);
     }
     if (band.frame().drawBottom)
-        addFrameLine(band, bottom);
+        addFrameLine(band, bottom - halfFrame);
     y_ = bottom;
 }
 

@@ -31,12 +31,18 @@ public:
     {
         qsizetype start = 0;
         do {
+            // Most texts fit their box: one measurement then.
+            const QString rest = paragraph.sliced(start).toString();
+            const qreal restWidth = metrics_.horizontalAdvance(rest);
+            if (restWidth <= width_ + kEpsilon) {
+                block.lines.append(rest);
+                block.widths.append(restWidth);
+                return;
+            }
             const qsizetype end = lineEnd(paragraph, start);
-            QStringView line = paragraph.sliced(start, end - start);
-            if (end < paragraph.size())
-                line = withoutTrailingSpaces(line);
-            block.lines.append(line.toString());
-            block.widths.append(metrics_.horizontalAdvance(line.toString()));
+            const QString line = withoutTrailingSpaces(paragraph.sliced(start, end - start)).toString();
+            block.lines.append(line);
+            block.widths.append(metrics_.horizontalAdvance(line));
             start = end;
         } while (start < paragraph.size());
     }

@@ -270,6 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PrintCycle, AStretchingFieldMakesOnlyItsOwnRecordsBandTaller)
 {
     TestReport t;
+    t.detail.frame().drawBottom = true;
     const QString longName = "Goods with a rather long name - so long that it needs several lines in a column "
                              "three hundred pixels wide";
     t.addRecord("Short", 1);
@@ -293,6 +294,12 @@ TEST(PrintCycle, AStretchingFieldMakesOnlyItsOwnRecordsBandTaller)
     EXPECT_DOUBLE_EQ(fills[1]->rect.top(), fills[0]->rect.bottom());
     EXPECT_DOUBLE_EQ(fills[2]->rect.top(), fills[1]->rect.bottom());
     EXPECT_DOUBLE_EQ(fills[2]->rect.height(), 20);
+    std::vector<qreal> frames;
+    for (const DrawItem& item : t.document().pages[0].items)
+        if (const auto* frame = std::get_if<FrameLine>(&item); frame && frame->source == "Detail")
+            frames.push_back(frame->line.y1() + frame->width / 2);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_DOUBLE_EQ(frames[1], fills[1]->rect.bottom());  // at the grown height
 }
 
 TEST(PrintCycle, StretchedLinesPastThePageEndContinueBelowTheNextPagesHeaders)
@@ -342,7 +349,7 @@ TEST(PrintCycle, ElementsAreNotClippedAndLaterBandsCoverThem)
     EXPECT_GT(indexOf(columns), indexOf(below));
 }
 
-TEST(PrintCycle, FrameLinesRunAlongTheBandsEdgesAtItsHeight)
+TEST(PrintCycle, FrameLinesRunAlongTheBandsEdgesInsideTheBand)
 {
     TestReport t;
     t.addRecords(1);
@@ -353,9 +360,10 @@ TEST(PrintCycle, FrameLinesRunAlongTheBandsEdgesAtItsHeight)
             frames.push_back(*frame);
     const QRectF columns = t.document().pages[0].fillOf("Columns")->rect;
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0].line, QLineF(columns.topLeft(), columns.topRight()));
-    EXPECT_EQ(frames[1].line, QLineF(columns.bottomLeft(), columns.bottomRight()));
-    EXPECT_DOUBLE_EQ(frames[0].width, pointsToPixels(2));
+    const qreal half = pointsToPixels(2) / 2;
+    EXPECT_EQ(frames[0].line, QLineF(columns.topLeft(), columns.topRight()).translated(0, half));
+    EXPECT_EQ(frames[1].line, QLineF(columns.bottomLeft(), columns.bottomRight()).translated(0, -half));
+    EXPECT_DOUBLE_EQ(frames[0].width, 2 * half);
 }
 
 TEST(PrintCycle, NoUsableDeviceMeansNothingHappens)

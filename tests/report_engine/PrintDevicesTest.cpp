@@ -3,8 +3,11 @@
 // there.
 
 #include "TestReport.h"
+#include "TextLayout.h"
 
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -82,6 +85,31 @@ INSTANTIATE_TEST_SUITE_P(
                                      return std::make_unique<PrinterDevice>(std::move(printer));
                                  }}),
     [](const auto& c) { return std::string(c.param.name); });
+
+// A background painted after a text covers the part of it that lies within.
+TEST(PrintDevices, LaterBackgroundsCoverEarlierInk)
+{
+    const TextBlock text = layOutText("XXXXXXXX", toQFont(FontSpec{.pointSize = 20, .bold = true}), std::nullopt);
+    Page page;
+    page.items.push_back(TextRun{QPointF(10, 10 + text.ascent), text.lines[0], text.font, text.widths[0],
+                                 text.ascent, text.lineHeight, "Text"});
+    page.items.push_back(FillRect{QRectF(60, 0, 200, 100), "Cover"});
+    QImage image(200, 60, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        paintPage(painter, page);
+    }
+    const auto inkBetween = [&image](int fromX, int toX) {
+        int dark = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = fromX; x < toX; ++x)
+                dark += qGray(image.pixel(x, y)) < 128;
+        return dark;
+    };
+    EXPECT_GT(inkBetween(10, 60), 0);
+    EXPECT_EQ(inkBetween(60, 200), 0);
+}
 
 TEST(PrintDevices, APdfJobWithoutPagesOrCancelledLeavesNoFile)
 {
