@@ -83,9 +83,9 @@ void addPiece(Element& element, const PrintContext& context, const QString& code
 
 }  // namespace
 
-qreal TextPiece::lineLeft(qsizetype line) const
+qreal TextPiece::lineOffset(qsizetype line) const
 {
-    return rect.left() + alignedOffset(alignment, rect.width() - block.widths[line]);
+    return alignedOffset(alignment, rect.width() - block.widths[line]);
 }
 
 BandLayout layOutBand(Band& band, const PrintContext& context, const QString& codePage)

@@ -21,7 +21,7 @@ struct TextPiece {
     Alignment alignment = Alignment::Left;
     bool stretched = false;  // grew to show all lines; they may go on to a new page
 
-    qreal lineLeft(qsizetype line) const;  // relative to the band
+    qreal lineOffset(qsizetype line) const;  // of the line's left end from the element's
 };
 
 struct ShapePiece {

@@ -15,6 +15,7 @@
 #include <QPageSize>
 #include <QRectF>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -45,6 +46,12 @@ enum class PrintResult {
     Printed,
     Cancelled,
 };
+
+// A rectangle given in millimetres (layouts that give positions in mm).
+inline QRectF mmRect(qreal left, qreal top, qreal width, qreal height)
+{
+    return QRectF(mmToPixels(left), mmToPixels(top), mmToPixels(width), mmToPixels(height));
+}
 
 struct PageSetup {
     QPageSize paper{QPageSize::A4};
@@ -355,7 +362,8 @@ public:
 
     // One print cycle to `device`; see ReportRun.h. Returns when the job has
     // been handed over. Errors of handlers and of the device reach the caller
-    // after the failure rules have run. Runs of one report must not overlap.
+    // after the failure rules have run. A second print of the same report
+    // while one runs (another thread, or a handler) throws EngineError.
     PrintResult print(OutputDevice& device);
 
     PrintProgress& progress() { return progress_; }
@@ -378,6 +386,7 @@ private:
     BeforePrintHandler beforePrint_;
     AfterPrintHandler afterPrint_;
     PrintProgress progress_;
+    std::atomic_bool printing_{false};
 };
 
 template <class T>

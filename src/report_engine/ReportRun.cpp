@@ -3,6 +3,8 @@
 #include "PrintDevices.h"
 #include "PrintProgress.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -246,7 +248,7 @@ void ReportRun::addLines(const TextPiece& piece, qsizetype from, qsizetype count
         const qsizetype line = from + i;
         if (block.lines[line].isEmpty())
             continue;
-        const QPointF baseline(topLeft.x() - piece.rect.left() + piece.lineLeft(line),
+        const QPointF baseline(topLeft.x() + piece.lineOffset(line),
                                topLeft.y() + i * block.lineHeight + block.ascent);
         page().items.push_back(TextRun{baseline, block.lines[line], block.font, block.widths[line],
                                        block.ascent, block.lineHeight, piece.source});
@@ -261,6 +263,9 @@ void ReportRun::addFrameLine(const Band& band, qreal y)
 
 PrintResult Report::print(OutputDevice& device)
 {
+    if (printing_.exchange(true))
+        throw EngineError(QStringLiteral("a print of this report is already running"));
+    const auto done = qScopeGuard([this] { printing_.store(false); });
     if (!device.isUsable())
         return PrintResult::NoPrinter;
     bool printReport = true;

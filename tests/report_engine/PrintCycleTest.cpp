@@ -366,6 +366,25 @@ TEST(PrintCycle, FrameLinesRunAlongTheBandsEdgesInsideTheBand)
     EXPECT_DOUBLE_EQ(frames[0].width, 2 * half);
 }
 
+TEST(PrintCycle, APrintOfTheSameReportDuringARunIsRefused)
+{
+    TestReport t;
+    t.addRecords(2);
+    RecordingDevice other;
+    bool refused = false;
+    t.title.setBeforePrint([&](Band&, bool&) {
+        try {
+            t.report.print(other);
+        } catch (const EngineError&) {
+            refused = true;
+        }
+    });
+    EXPECT_EQ(t.print(), PrintResult::Printed);
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(other.jobs().empty());
+    EXPECT_EQ(t.print(), PrintResult::Printed);  // and the next print runs
+}
+
 TEST(PrintCycle, NoUsableDeviceMeansNothingHappens)
 {
     TestReport t;
