@@ -4,6 +4,8 @@
 // HKEY_CURRENT_USER (through QSettings); elsewhere one flat JSON object in
 // $XDG_CONFIG_HOME/ZEMBRIK/Tolvira/Dravun.json (default ~/.config), a JSON
 // string for a text and a JSON integer for an integer, written atomically.
+// A file cut short or holding anything but such an object reads as an empty
+// key; the next update() replaces it.
 //
 // Thread-safe. update() is one atomic read-modify-write across the threads of
 // the process and across processes of the same user (a lock file beside the
@@ -19,11 +21,12 @@ namespace host {
 
 class SettingsStore {
 public:
-    // The values of the key: a QString for a text value, a qint64 for an
-    // integer value.
+    // The values of the key: a QString for a text value, a qint64 (or int)
+    // for an integer value.
     using Values = QVariantMap;
 
-    // The store of the current user. `location` overrides the file (tests).
+    // The store of the current user. `location` overrides the file (tests,
+    // the demo).
     explicit SettingsStore(QString location = {});
 
     // Opens the key, creating it if missing, and reads all values.

@@ -1,0 +1,168 @@
+// kelvo-server: the start-up. It creates the process-wide objects in their
+// order (the operator window Form1, the container ServerContainer1 whose
+// listener opens at once, the report forms) and runs the event loop, whose
+// first act shows the window. Closing the window (SIGINT or SIGTERM without
+// one) saves the settings; then the objects go in reverse order, the
+// container closing its listener and client connections.
+
+#include "KelvoServerContainerUnit.h"
+#include "KelvoUnit.h"
+#include "OperatorSettings.h"
+#include "ServerOptions.h"
+#include "SettingsStore.h"
+#include "TerminationSignals.h"
+
+#include "DbError.h"
+#include "NoticeBox.h"
+#include "ReportFont.h"
+#include "RpcSession.h"
+#include "ServiceContext.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+using namespace host;
+
+// DSServerClass1GetClass: the one server class the container publishes. A
+// connection's session is a service::RpcSession, which makes its
+// TKelvoServerMethods_EMPLOYEE at the first request.
+ServerClass DSServerClass1GetClass(const service::ServiceContext& context)
+{
+    return {
+        [&context] {
+            auto session = std::make_shared<service::RpcSession>(context);
+            return LineHandler([session](const QByteArray& line) { return session->handle(line); });
+        },
+        [](const QString& message) {
+            return service::rpc::errorLine(QJsonValue::Null, service::rpc::InvalidRequest, message);
+        },
+    };
+}
+
+// The message of what is being thrown; anything but a standard exception
+// has an empty one.
+QString currentErrorMessage()
+{
+    try {
+        throw;
+    } catch (const db::DbError& error) {
+        return error.message();
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    } catch (...) {
+        return {};
+    }
+}
+
+// An error before the window is up: standard error always, and the message
+// box when there is a screen.
+void showStartupError(const QString& message, bool headless)
+{
+    std::fprintf(stderr, "kelvo-server: %s\n", qUtf8Printable(message));
+    if (!headless)
+        QMessageBox::critical(nullptr, QCoreApplication::applicationName(), message);
+}
+
+int serve(ServerOptions options)
+{
+    if (options.demo)
+        prepareDemo(options);
+    SettingsStore store(options.settingsLocation);
+    OperatorSettings settings(operatorConnectionOptions(options));
+
+    // The operator window, not yet shown; it holds the design values.
+    std::unique_ptr<TForm1> Form1;
+    if (!options.headless)
+        Form1 = std::make_unique<TForm1>(settings, store);
+
+    // Clients are served from here on.
+    const service::ServiceContext context{employeeConnectionOptions(options), &settings, &store};
+    TServerContainer1 ServerContainer1(DSServerClass1GetClass(context), options.listen);
+
+    // The report forms PrParvietPZ and PrParvAlkoholaPZ are created here.
+
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        try {
+            if (Form1) {
+                Form1->FormShow();
+                Form1->show();
+            } else {
+                operatorShow(settings, store);
+            }
+            shown = true;
+        } catch (...) {
+            showStartupError(currentErrorMessage(), options.headless);
+            QCoreApplication::exit(1);
+        }
+    });
+    // Settings are saved only once they have been restored.
+    const TerminationSignals terminationSignals([&] {
+        if (shown && Form1) {
+            Form1->close();  // FormClose saves; the last window closed ends the loop
+            return;
+        }
+        if (shown)
+            operatorClose(settings, store);
+        QCoreApplication::quit();
+    });
+    return QCoreApplication::exec();
+}
+
+int runServer(const ServerOptions& options)
+{
+    try {
+        return serve(options);
+    } catch (...) {
+        showStartupError(currentErrorMessage(), options.headless);
+        return 1;
+    }
+}
+
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    switch (applicationKind(arguments)) {
+    case ApplicationKind::Console:
+        return std::make_unique<QCoreApplication>(argc, argv);
+    case ApplicationKind::Headless:
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QGuiApplication>(argc, argv);
+    case ApplicationKind::Window:
+        break;
+    }
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    const std::unique_ptr<QCoreApplication> application = makeApplication(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kelvo-server"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELVO_VERSION));
+
+    ServerOptions options;
+    try {
+        options = parseServerOptions(QCoreApplication::arguments());
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "kelvo-server: %s\nTry kelvo-server --help.\n", error.what());
+        return 2;
+    }
+    if (!options.headless)
+        common::setErrorNotifier(common::messageBoxNotifier());
+    engine::checkReportFont();
+
+    const int status = runServer(options);
+    db::shutdownClient();
+    return status;
+}

@@ -1,0 +1,169 @@
+#include "KelvoUnit.h"
+
+#include "OperatorSettings.h"
+#include "SettingsStore.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QStyle>
+
+#include <limits>
+
+namespace host {
+namespace {
+
+const QString kCaption = QStringLiteral("Zaziviviza Duvirov uduzadodi dororav 1.34.17");
+constexpr QSize kClientSize{463, 420};
+
+template <typename Widget>
+Widget* place(QWidget* parent, const char* name, const QRect& geometry)
+{
+    auto* widget = new Widget(parent);
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+// Labels size themselves to their text.
+QLabel* placeLabel(QWidget* parent, const char* name, const QString& text, const QPoint& topLeft)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->move(topLeft);
+    label->adjustSize();
+    return label;
+}
+
+QDateEdit* placeDatePicker(QWidget* parent, const char* name, const QRect& geometry)
+{
+    auto* picker = place<QDateEdit>(parent, name, geometry);
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(QLatin1String(kStoredDateFormat));
+    return picker;
+}
+
+}  // namespace
+
+void operatorShow(OperatorSettings& settings, const SettingsStore& store)
+{
+    settings.openDepartmentLists();
+    restoreOperatorSettings(store, settings);
+}
+
+void operatorClose(const OperatorSettings& settings, SettingsStore& store)
+{
+    saveOperatorSettings(store, settings);
+}
+
+TForm1::TForm1(OperatorSettings& settings, SettingsStore& store, QWidget* parent)
+    : QWidget(parent), settings_(settings), store_(store)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kCaption);
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setFixedSize(kClientSize);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, kClientSize, screen->availableGeometry()));
+    buildControls();
+    showSettings();
+    connectControls();
+}
+
+void TForm1::buildControls()
+{
+    Label1 = placeLabel(this, "Label1", QStringLiteral("Datums"), {8, 8});
+    DateTimePicker1 = placeDatePicker(this, "DateTimePicker1", {254, 5, 94, 21});
+    Label5 = placeLabel(this, "Label5", QStringLiteral("-"), {355, 8});
+    DateTimePicker2 = placeDatePicker(this, "DateTimePicker2", {366, 5, 94, 21});
+    Label2 = placeLabel(this, "Label2", QStringLiteral("Nodaļa"), {8, 30});
+    DBLookupComboBox1 = place<QComboBox>(this, "DBLookupComboBox1", {139, 26, 321, 21});
+    Label4 = placeLabel(this, "Label4", QStringLiteral("Nerādāmā nodaļa"), {8, 51});
+    DBLookupComboBox2 = place<QComboBox>(this, "DBLookupComboBox2", {139, 47, 321, 21});
+    Label3 = placeLabel(this, "Label3", QStringLiteral("Pavadzīmes kopiju skaits"), {7, 72});
+    CSpinEdit1 = place<QSpinBox>(this, "CSpinEdit1", {390, 68, 70, 22});
+    CSpinEdit1->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+}
+
+void TForm1::connectControls()
+{
+    connect(DateTimePicker1, &QDateEdit::dateChanged, &settings_, &OperatorSettings::setDateFrom);
+    connect(DateTimePicker2, &QDateEdit::dateChanged, &settings_, &OperatorSettings::setDateTo);
+    // activated: only the operator's choices, not the window's own selection.
+    connect(DBLookupComboBox1, &QComboBox::activated, this,
+            [this](int index) { settings_.setSendingDepartment(DBLookupComboBox1->itemData(index).toInt()); });
+    connect(DBLookupComboBox2, &QComboBox::activated, this,
+            [this](int index) { settings_.setHiddenDepartment(DBLookupComboBox2->itemData(index).toInt()); });
+    connect(CSpinEdit1, &QSpinBox::valueChanged, &settings_, &OperatorSettings::setCopies);
+    connect(&settings_, &OperatorSettings::changed, this, &TForm1::showSettings);
+    // Reopened by a print request on its thread: queued here.
+    connect(&settings_, &OperatorSettings::departmentListsChanged, this, &TForm1::fillLookups);
+}
+
+void TForm1::FormShow()
+{
+    operatorShow(settings_, store_);
+    fillLookups();
+}
+
+void TForm1::FormClose()
+{
+    operatorClose(settings_, store_);
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TForm1::fillLookups()
+{
+    const auto fill = [](QComboBox* lookup, const std::vector<Department>& departments,
+                         std::optional<std::int32_t> key) {
+        const QSignalBlocker blocker(lookup);
+        lookup->clear();
+        for (const Department& department : departments)
+            lookup->addItem(department.name, department.isn);
+        selectKey(lookup, key);
+    };
+    fill(DBLookupComboBox1, settings_.sendingDepartmentList(), settings_.sendingDepartmentKey());
+    fill(DBLookupComboBox2, settings_.hiddenDepartmentList(), settings_.hiddenDepartmentKey());
+}
+
+void TForm1::showSettings()
+{
+    const OperatorSnapshot values = settings_.snapshot();
+    // Only what differs, so that a control being edited keeps its cursor.
+    const auto showDate = [](QDateEdit* picker, const QDate& date) {
+        if (picker->date() != date) {
+            const QSignalBlocker blocker(picker);
+            picker->setDate(date);
+        }
+    };
+    showDate(DateTimePicker1, values.dateFrom);
+    showDate(DateTimePicker2, values.dateTo);
+    if (CSpinEdit1->value() != values.copies) {
+        const QSignalBlocker blocker(CSpinEdit1);
+        CSpinEdit1->setValue(values.copies);
+    }
+    selectKey(DBLookupComboBox1, settings_.sendingDepartmentKey());
+    selectKey(DBLookupComboBox2, settings_.hiddenDepartmentKey());
+}
+
+// A key that names no listed department (or no key at all) shows nothing.
+void TForm1::selectKey(QComboBox* lookup, std::optional<std::int32_t> key)
+{
+    const int index = key ? lookup->findData(*key) : -1;
+    if (lookup->currentIndex() != index) {
+        const QSignalBlocker blocker(lookup);
+        lookup->setCurrentIndex(index);
+    }
+}
+
+}  // namespace host

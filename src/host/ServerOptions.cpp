@@ -1,0 +1,206 @@
+#include "ServerOptions.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <limits>
+
+namespace host {
+namespace {
+
+QCommandLineOption valueOption(const char* name, const QString& description, const char* valueName,
+                               const QString& defaultValue = {})
+{
+    const QString shown = defaultValue.isEmpty() ? description : description + QStringLiteral(" Default: %1.").arg(defaultValue);
+    return QCommandLineOption(QLatin1String(name), shown, QLatin1String(valueName), defaultValue);
+}
+
+template <typename Number>
+Number number(const QCommandLineParser& parser, const QCommandLineOption& option, qint64 minimum, qint64 maximum)
+{
+    bool ok = false;
+    const qint64 value = parser.value(option).toLongLong(&ok);
+    if (!ok || value < minimum || value > maximum) {
+        throw UsageError(QStringLiteral("--%1: %2 is not a number from %3 to %4")
+                             .arg(option.names().constFirst(), parser.value(option))
+                             .arg(minimum)
+                             .arg(maximum)
+                             .toStdString());
+    }
+    return static_cast<Number>(value);
+}
+
+QHostAddress listenAddress(const QString& text)
+{
+    if (text.isEmpty())
+        return QHostAddress::Any;
+    if (text == QLatin1String("localhost"))
+        return QHostAddress::LocalHost;
+    QHostAddress address;
+    if (!address.setAddress(text))
+        throw UsageError(QStringLiteral("--listen: %1 is not an IP address").arg(text).toStdString());
+    return address;
+}
+
+// kelvo-server's options on a parser of their own.
+struct CommandLine {
+    CommandLine()
+    {
+        parser.setApplicationDescription(QStringLiteral(
+            "Kelvo order-control server: answers the handheld clients over TCP (newline-delimited JSON-RPC 2.0)\n"
+            "and prints their waybills. Without --headless it shows the operator window."));
+        parser.addOptions({database, user, password, role, charset, codePage, port, listen, maxClients, maxLine,
+                           printer, printTo, headless, demo, printWaybill});
+    }
+
+    const ServerOptions defaults;
+    QCommandLineParser parser;
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption database = valueOption(
+        "database", QStringLiteral("The goods database: HOST:PATH on a Firebird server, or a file path for the embedded engine."),
+        "DATABASE", QStringLiteral("localhost:/db/preces.gdb"));
+    const QCommandLineOption user = valueOption("user", QStringLiteral("Database user."), "NAME", defaults.database.user);
+    const QCommandLineOption password = valueOption("password", QStringLiteral("Database password."), "PASSWORD",
+                                                    QStringLiteral("plovnigur"));
+    const QCommandLineOption role = valueOption("role", QStringLiteral("SQL role of the client sessions' connections."),
+                                                "ROLE", QStringLiteral("RoleName"));
+    const QCommandLineOption charset = valueOption(
+        "charset", QStringLiteral("Connection character set (NONE: raw 8-bit text decoded with --codepage)."), "CHARSET",
+        defaults.database.charset);
+    const QCommandLineOption codePage = valueOption("codepage", QStringLiteral("Code page of 8-bit texts."), "CODEPAGE",
+                                                    defaults.database.codePage);
+    const QCommandLineOption port = valueOption("port", QStringLiteral("TCP port of the clients."), "PORT",
+                                                QString::number(defaults.listen.port));
+    const QCommandLineOption listen = valueOption(
+        "listen", QStringLiteral("IP address to listen on (default: all addresses)."), "ADDRESS");
+    const QCommandLineOption maxClients = valueOption(
+        "max-clients", QStringLiteral("Client connections served at the same time; more are refused."), "N",
+        QString::number(defaults.listen.maxClients));
+    const QCommandLineOption maxLine = valueOption(
+        "max-line", QStringLiteral("Longest request line in bytes; a longer one closes its connection."), "BYTES",
+        QString::number(defaults.listen.maxLineBytes));
+    const QCommandLineOption printer = valueOption(
+        "printer", QStringLiteral("Printer of the waybills (default: the system's default printer)."), "NAME");
+    const QCommandLineOption printTo = valueOption(
+        "print-to", QStringLiteral("Write each print job as a PDF file in DIR instead of printing."), "DIR");
+    const QCommandLineOption headless{QStringLiteral("headless"),
+                                      QStringLiteral("No window: settings restored at start, saved on SIGINT or SIGTERM.")};
+    const QCommandLineOption demo{QStringLiteral("demo"),
+                                  QStringLiteral("Use the embedded demo database var/demo.fdb (made once), print to var/prints/.")};
+    const QCommandLineOption printWaybill = valueOption("print-waybill", QStringLiteral("Print the waybill with key ISN."),
+                                                        "ISN");
+
+    // The options of the parsed command line; throws UsageError.
+    ServerOptions options() const
+    {
+        if (!parser.positionalArguments().isEmpty())
+            throw UsageError(
+                QStringLiteral("Unexpected argument %1").arg(parser.positionalArguments().constFirst()).toStdString());
+        ServerOptions options;
+        options.database.database = parser.value(database);
+        options.database.user = parser.value(user);
+        options.database.password = parser.value(password);
+        options.database.charset = parser.value(charset);
+        options.database.codePage = parser.value(codePage);
+        options.role = parser.value(role);
+        options.listen.address = listenAddress(parser.value(listen));
+        options.listen.port = number<quint16>(parser, port, 0, 65535);
+        options.listen.maxClients = number<int>(parser, maxClients, 1, 100000);
+        options.listen.maxLineBytes = number<qsizetype>(parser, maxLine, 1, qint64{1} << 30);
+        options.printer = parser.value(printer);
+        options.printTo = parser.value(printTo);
+        options.headless = parser.isSet(headless);
+        options.demo = parser.isSet(demo);
+        if (parser.isSet(printWaybill))
+            options.printWaybill = number<std::int32_t>(parser, printWaybill, 0, std::numeric_limits<std::int32_t>::max());
+        return options;
+    }
+};
+
+QString projectFolder()
+{
+    if (QFileInfo::exists(QStringLiteral("db/schema.sql")))
+        return QDir::currentPath();
+    return QStringLiteral(KELVO_SOURCE_DIR);
+}
+
+void makeFolder(const QString& path)
+{
+    if (!QDir().mkpath(path))
+        throw std::runtime_error(QStringLiteral("Cannot create the folder %1").arg(path).toStdString());
+}
+
+// Made under another name and renamed when complete, so that a failed
+// attempt is never taken for the demo database.
+void createDemoDatabase(const db::ConnectionOptions& connection, const QDir& project, const QString& path)
+{
+    const QString partial = path + QStringLiteral(".part");
+    QFile::remove(partial);
+    db::ConnectionOptions options = connection;
+    options.database = partial;
+    db::Connection::createDatabase(options, {project.filePath(QStringLiteral("db/schema.sql")),
+                                             project.filePath(QStringLiteral("db/demo-data.sql"))});
+    if (!QFile::rename(partial, path))
+        throw std::runtime_error(QStringLiteral("Cannot rename %1 to %2").arg(partial, path).toStdString());
+}
+
+}  // namespace
+
+ApplicationKind applicationKind(const QStringList& arguments)
+{
+    CommandLine c;
+    if (!c.parser.parse(arguments) || c.parser.isSet(c.help) || c.parser.isSet(c.version))
+        return ApplicationKind::Console;
+    try {
+        return c.options().headless ? ApplicationKind::Headless : ApplicationKind::Window;
+    } catch (const UsageError&) {
+        return ApplicationKind::Console;
+    }
+}
+
+ServerOptions parseServerOptions(const QStringList& arguments)
+{
+    CommandLine c;
+    if (!c.parser.parse(arguments))
+        throw UsageError(c.parser.errorText().toStdString());
+    if (c.parser.isSet(c.help))
+        c.parser.showHelp(0);
+    if (c.parser.isSet(c.version))
+        c.parser.showVersion();
+    return c.options();
+}
+
+db::ConnectionOptions operatorConnectionOptions(const ServerOptions& options)
+{
+    db::ConnectionOptions connection = options.database;
+    connection.mode = db::TransactionMode::Explicit;
+    return connection;
+}
+
+db::ConnectionOptions employeeConnectionOptions(const ServerOptions& options)
+{
+    db::ConnectionOptions connection = options.database;
+    connection.role = options.role;
+    connection.mode = db::TransactionMode::AutoCommit;
+    return connection;
+}
+
+void prepareDemo(ServerOptions& options)
+{
+    const QDir project(projectFolder());
+    const QDir var(project.filePath(QStringLiteral("var")));
+    makeFolder(var.path());
+    const QString database = var.filePath(QStringLiteral("demo.fdb"));
+    if (!QFileInfo::exists(database))
+        createDemoDatabase(options.database, project, database);
+    options.database.database = database;
+    if (options.printTo.isEmpty())
+        options.printTo = var.filePath(QStringLiteral("prints"));
+    makeFolder(options.printTo);
+    options.settingsLocation = var.filePath(QStringLiteral("Dravun.json"));
+}
+
+}  // namespace host

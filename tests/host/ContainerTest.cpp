@@ -1,0 +1,278 @@
+#include "KelvoServerContainerUnit.h"
+#include "StoreFixture.h"
+
+#include <QTcpSocket>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <thread>
+
+namespace hosttest {
+namespace {
+
+using host::TServerContainer1;
+
+constexpr auto kSlowRequest = std::chrono::milliseconds(400);
+
+struct SessionLog {
+    std::atomic<int> created = 0;
+    std::atomic<int> destroyed = 0;
+    std::atomic<int> destroyedOnAnotherThread = 0;
+    std::atomic<int> handled = 0;
+};
+
+// Answers "echo " + the line; "sleep" takes a while first.
+class FakeSession {
+public:
+    explicit FakeSession(SessionLog& log) : log_(log) { ++log_.created; }
+    ~FakeSession()
+    {
+        if (std::this_thread::get_id() != thread_)
+            ++log_.destroyedOnAnotherThread;
+        ++log_.destroyed;
+    }
+    FakeSession(const FakeSession&) = delete;
+    FakeSession& operator=(const FakeSession&) = delete;
+
+    QByteArray handle(const QByteArray& line)
+    {
+        if (line == "sleep")
+            std::this_thread::sleep_for(kSlowRequest);
+        ++log_.handled;
+        return "echo " + line;
+    }
+
+private:
+    SessionLog& log_;
+    const std::thread::id thread_ = std::this_thread::get_id();
+};
+
+host::ServerClass fakeServerClass(SessionLog& log)
+{
+    return {
+        [&log] {
+            auto session = std::make_shared<FakeSession>(log);
+            return host::LineHandler([session](const QByteArray& line) { return session->handle(line); });
+        },
+        [](const QString& message) { return ("refused: " + message).toUtf8(); },
+    };
+}
+
+class ContainerTest : public ::testing::Test {
+protected:
+    void startServer(int maxClients = 200, qsizetype maxLineBytes = 1 << 20)
+    {
+        container = std::make_unique<TServerContainer1>(
+            fakeServerClass(log), host::ListenOptions{QHostAddress::LocalHost, 0, maxClients, maxLineBytes});
+    }
+
+    std::unique_ptr<QTcpSocket> connectClient()
+    {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, container->port());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return socket->state() == QAbstractSocket::ConnectedState; }, 5000));
+        return socket;
+    }
+
+    // The next answer line without its newline; nothing when none comes.
+    static std::optional<QByteArray> readLine(QTcpSocket& socket)
+    {
+        if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, 5000))
+            return std::nullopt;
+        return socket.readLine().chopped(1);
+    }
+
+    static std::optional<QByteArray> ask(QTcpSocket& socket, const QByteArray& line)
+    {
+        socket.write(line + '\n');
+        return readLine(socket);
+    }
+
+    static bool closedByServer(QTcpSocket& socket)
+    {
+        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 5000);
+    }
+
+    static bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }
+
+    SessionLog log;
+    std::unique_ptr<TServerContainer1> container;
+};
+
+TEST_F(ContainerTest, RequestsInOnePacketAreAnsweredInOrderByTheConnectionsOneSession)
+{
+    startServer();
+    auto client = connectClient();
+    client->write("first\nsecond\nthird\n");
+    EXPECT_EQ(readLine(*client), "echo first");
+    EXPECT_EQ(readLine(*client), "echo second");
+    EXPECT_EQ(readLine(*client), "echo third");
+    EXPECT_EQ(log.created, 1);
+}
+
+TEST_F(ContainerTest, RequestSplitOverPacketsIsAnsweredOnceComplete)
+{
+    startServer();
+    auto client = connectClient();
+    client->write("hel");
+    ASSERT_TRUE(client->waitForBytesWritten(1000));
+    QTest::qWait(100);
+    EXPECT_FALSE(client->canReadLine());
+    client->write("lo\r");
+    ASSERT_TRUE(client->waitForBytesWritten(1000));
+    QTest::qWait(50);
+    client->write("\n");
+    EXPECT_EQ(readLine(*client), "echo hello");
+}
+
+TEST_F(ContainerTest, EmptyLinesAreSkipped)
+{
+    startServer();
+    auto client = connectClient();
+    client->write("\n\r\n  \t\nx\n\ny\n");
+    EXPECT_EQ(readLine(*client), "echo x");
+    EXPECT_EQ(readLine(*client), "echo y");
+    QTest::qWait(100);
+    EXPECT_EQ(client->bytesAvailable(), 0);
+    EXPECT_EQ(log.handled, 2);
+}
+
+TEST_F(ContainerTest, SessionIsMadeAtTheFirstRequestAndEachConnectionHasItsOwn)
+{
+    startServer();
+    auto first = connectClient();
+    auto second = connectClient();
+    ASSERT_TRUE(waitFor([&] { return container->clientCount() == 2; }));
+    EXPECT_EQ(log.created, 0);
+    EXPECT_EQ(ask(*first, "a"), "echo a");
+    EXPECT_EQ(ask(*second, "b"), "echo b");
+    EXPECT_EQ(ask(*first, "c"), "echo c");
+    EXPECT_EQ(log.created, 2);
+
+    first->disconnectFromHost();
+    ASSERT_TRUE(waitFor([&] { return log.destroyed == 1; }));
+    EXPECT_EQ(log.destroyedOnAnotherThread, 0);
+    EXPECT_TRUE(waitFor([&] { return container->clientCount() == 1; }));
+}
+
+struct LongLineCase {
+    const char* name;
+    qsizetype maxLineBytes;
+    QByteArray sent;
+    std::vector<QByteArray> answers;
+    bool closed;
+};
+
+const QByteArray kSixteen(16, 'x');
+const QByteArray kSeventeen(17, 'x');
+const qsizetype kMiB = 1 << 20;
+
+const LongLineCase kLongLineCases[] = {
+    {"AtTheLimit", 16, kSixteen + "\r\n", {"echo " + kSixteen}, false},
+    {"OverTheLimitAfterAnAnsweredLine", 16, "short\n" + kSeventeen + "\nnever\n",
+     {"echo short", "refused: Request line longer than 16 bytes"}, true},
+    {"OverTheLimitWithoutNewline", 16, QByteArray(40, 'y'), {"refused: Request line longer than 16 bytes"}, true},
+    {"OverTheDefaultMebibyte", kMiB, QByteArray(kMiB + 1, 'z') + "\n",
+     {"refused: Request line longer than 1048576 bytes"}, true},
+};
+
+class LongLineTest : public ContainerTest, public ::testing::WithParamInterface<LongLineCase> {};
+
+TEST_P(LongLineTest, LineOverTheLimitIsRefusedAndClosesTheConnection)
+{
+    const LongLineCase& c = GetParam();
+    startServer(200, c.maxLineBytes);
+    auto client = connectClient();
+    client->write(c.sent);
+    for (const QByteArray& answer : c.answers)
+        EXPECT_EQ(readLine(*client), answer);
+    if (c.closed) {
+        EXPECT_TRUE(closedByServer(*client));
+        EXPECT_EQ(client->readAll(), QByteArray());
+    } else {
+        QTest::qWait(100);
+        EXPECT_EQ(client->state(), QAbstractSocket::ConnectedState);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LongLineTest, ::testing::ValuesIn(kLongLineCases),
+                         CaseName());
+
+TEST_F(ContainerTest, ConnectionOverTheLimitGetsOneErrorLineAndIsClosed)
+{
+    startServer(2);
+    auto first = connectClient();
+    auto second = connectClient();
+    EXPECT_EQ(ask(*first, "a"), "echo a");
+    EXPECT_EQ(ask(*second, "b"), "echo b");
+
+    // It asks at once, as clients do: the refusal must still arrive.
+    auto third = connectClient();
+    third->write("c\n");
+    EXPECT_EQ(readLine(*third), "refused: Too many connections (limit 2)");
+    EXPECT_TRUE(closedByServer(*third));
+    EXPECT_EQ(log.handled, 2);
+
+    first->disconnectFromHost();
+    ASSERT_TRUE(waitFor([&] { return container->clientCount() == 1; }));
+    auto fourth = connectClient();
+    EXPECT_EQ(ask(*fourth, "d"), "echo d");
+}
+
+TEST_F(ContainerTest, ClientVanishingMidRequestDisturbsNothing)
+{
+    startServer();
+    auto vanishing = connectClient();
+    auto other = connectClient();
+    vanishing->write("sleep\n");
+    ASSERT_TRUE(vanishing->waitForBytesWritten(1000));
+    QTest::qWait(50);
+    vanishing->abort();
+
+    EXPECT_EQ(ask(*other, "meanwhile"), "echo meanwhile");
+    // The request finishes, its answer goes nowhere, its session goes.
+    EXPECT_TRUE(waitFor([&] { return log.handled == 2 && log.destroyed == 1; }));
+    EXPECT_EQ(ask(*other, "after"), "echo after");
+    auto next = connectClient();
+    EXPECT_EQ(ask(*next, "new"), "echo new");
+    EXPECT_EQ(log.destroyedOnAnotherThread, 0);
+}
+
+TEST_F(ContainerTest, StopClosesTheListenerThenTheClientsAfterTheirRequests)
+{
+    startServer();
+    auto idle = connectClient();
+    auto busy = connectClient();
+    EXPECT_EQ(ask(*idle, "a"), "echo a");
+    busy->write("sleep\n");
+    ASSERT_TRUE(busy->waitForBytesWritten(1000));
+    ASSERT_TRUE(waitFor([&] { return log.created == 2; }));
+    const quint16 port = container->port();
+
+    container->stop();
+
+    EXPECT_EQ(log.handled, 2);
+    EXPECT_EQ(log.destroyed, 2);
+    EXPECT_EQ(log.destroyedOnAnotherThread, 0);
+    EXPECT_EQ(container->clientCount(), 0);
+    EXPECT_TRUE(closedByServer(*idle));
+    EXPECT_TRUE(closedByServer(*busy));
+
+    QTcpSocket late;
+    late.connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_FALSE(late.waitForConnected(1000));
+}
+
+TEST_F(ContainerTest, PortInUseFailsAtCreation)
+{
+    startServer();
+    const host::ListenOptions samePort{QHostAddress::LocalHost, container->port()};
+    EXPECT_THROW({ TServerContainer1 second(fakeServerClass(log), samePort); }, std::runtime_error);
+}
+
+}  // namespace
+}  // namespace hosttest

@@ -1,0 +1,45 @@
+#pragma once
+// A test with a home of its own: HOME and XDG_CONFIG_HOME point into a
+// temporary folder for as long as the test runs, so the per-user settings
+// store is the test's.
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace hosttest {
+
+// Names a parameterised case after its `name`.
+struct CaseName {
+    template <typename Case>
+    std::string operator()(const ::testing::TestParamInfo<Case>& info) const
+    {
+        return info.param.name;
+    }
+};
+
+class StoreTest : public ::testing::Test {
+protected:
+    StoreTest();
+    ~StoreTest() override;
+
+    // Where the store of the current user is kept.
+    QString storeFile() const;
+    bool storeExists() const;
+    // Puts `content` in the store's place as it stands.
+    void writeStoreFile(const QByteArray& content) const;
+    // The stored object; empty when there is none or it does not parse.
+    QJsonObject storedObject() const;
+    // XDG_CONFIG_HOME under a regular file: the store cannot be opened.
+    void blockStore();
+
+    QTemporaryDir home;
+
+private:
+    QByteArray savedHome_;
+    QByteArray savedConfigHome_;
+};
+
+}  // namespace hosttest
