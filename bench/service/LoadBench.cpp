@@ -1,0 +1,395 @@
+// kelvo-bench-load: 100 handhelds at once. Each is a thread with its own
+// connection to a kelvo-server on a copy of the warehouse and runs the
+// handheld's round for a fixed time: goods list, pending lines of an item,
+// open waybills, a new waybill found again in that list, five lines each with
+// its key read back, the collected quantities, a certificate, a car. The same
+// round by one handheld alone first gives the single-client times.
+//
+// Each handheld collects only goods items whose key falls to it and makes
+// its waybills for its own receiving department and day, as staff split the
+// warehouse between them, so no two handhelds update the same row; what they
+// share is the server, the database and the waybill counter. Afterwards the
+// server is stopped and its database checked for duplicate waybill numbers.
+
+#include "BenchCommandLine.h"
+#include "BenchOutput.h"
+#include "BenchServer.h"
+#include "Connection.h"
+#include "DbError.h"
+#include "Percentiles.h"
+#include "Query.h"
+#include "Random.h"
+#include "RpcLineClient.h"
+#include "WarehouseFacts.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+
+#include <chrono>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using bench::Reply;
+using bench::RpcLineClient;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kClients = 100;
+constexpr auto kLoadTime = std::chrono::seconds(20);
+constexpr auto kSingleTime = std::chrono::seconds(5);
+constexpr int kLinesPerWaybill = 5;
+constexpr int kMaxErrorsShown = 5;
+
+// What every handheld knows before it starts.
+struct MixSetup {
+    QDate workingDay;
+    std::vector<std::int32_t> receivers;  // shops a waybill may go to
+};
+
+struct Stats {
+    std::map<QString, bench::Samples> latency;  // by provider suffix
+    int errors = 0;
+    QStringList firstErrors;
+    int waybillsCreated = 0;
+
+    void add(const Stats& other)
+    {
+        for (const auto& [kind, samples] : other.latency)
+            latency[kind].add(samples);
+        errors += other.errors;
+        for (const QString& e : other.firstErrors) {
+            if (firstErrors.size() < kMaxErrorsShown)
+                firstErrors << e;
+        }
+        waybillsCreated += other.waybillsCreated;
+    }
+    bench::Samples of(const QString& kind) const
+    {
+        const auto it = latency.find(kind);
+        return it == latency.end() ? bench::Samples() : it->second;
+    }
+    size_t requests() const
+    {
+        size_t n = 0;
+        for (const auto& [kind, samples] : latency)
+            n += samples.count();
+        return n;
+    }
+};
+
+QJsonArray typed(std::initializer_list<std::tuple<const char*, const char*, QJsonValue>> params)
+{
+    QJsonArray list;
+    for (const auto& [name, type, value] : params)
+        list.append(RpcLineClient::param(QLatin1String(name), QLatin1String(type), value));
+    return list;
+}
+
+// A column of an open result, by name.
+int column(const Reply& r, const char* name)
+{
+    const QJsonArray columns = r.result.toObject().value(QLatin1String("columns")).toArray();
+    for (int i = 0; i < columns.size(); ++i) {
+        if (columns[i].toObject().value(QLatin1String("name")).toString() == QLatin1String(name))
+            return i;
+    }
+    return -1;
+}
+
+std::vector<double> columnValues(const Reply& r, const char* name)
+{
+    std::vector<double> values;
+    const int c = column(r, name);
+    for (const QJsonValue& row : r.rows())
+        values.push_back(row.toArray().at(c).toDouble());
+    return values;
+}
+
+class Handheld {
+public:
+    Handheld(const MixSetup& setup, int index, int count, Clock::time_point until)
+        : setup_(setup), index_(index), count_(count), until_(until), random_(static_cast<std::uint32_t>(index + 1)),
+          receiver_(setup.receivers[static_cast<size_t>(index) % setup.receivers.size()]),
+          day_(setup.workingDay.addDays(-(index / static_cast<int>(setup.receivers.size()))))
+    {
+    }
+
+    Stats run(quint16 port)
+    {
+        if (!client_.connectTo(port)) {
+            fail(QStringLiteral("connect"), QStringLiteral("cannot connect"));
+            return stats_;
+        }
+        Reply r;
+        if (ask(QStringLiteral("NODGRUPA"), false, {}, r)) {
+            for (const QJsonValue& row : r.rows())
+                groups_ += row.toArray().at(0).toString().split(QLatin1Char('|'), Qt::SkipEmptyParts);
+        }
+        while (Clock::now() < until_ && !broken_ && !groups_.isEmpty())
+            round();
+        return stats_;
+    }
+
+private:
+    // Sends one request unless the time is up; false when it was not sent or
+    // failed.
+    bool ask(const QString& kind, bool execute, const QJsonValue& params, Reply& reply)
+    {
+        if (broken_ || Clock::now() >= until_)
+            return false;
+        const QString provider = QStringLiteral("DataSetProvider_") + kind;
+        reply = execute ? client_.execute(provider, params) : client_.open(provider, params);
+        if (!reply.ok()) {
+            fail(kind, QStringLiteral("%1 %2").arg(reply.errorCode).arg(reply.errorMessage));
+            broken_ = reply.errorCode == -1;
+            return false;
+        }
+        stats_.latency[kind].add(reply.milliseconds);
+        return true;
+    }
+
+    void fail(const QString& kind, const QString& message)
+    {
+        ++stats_.errors;
+        if (stats_.firstErrors.size() < kMaxErrorsShown)
+            stats_.firstErrors << kind + QStringLiteral(": ") + message;
+    }
+
+    QJsonArray waybillList() const
+    {
+        return typed({{"DATUMS", "date", day_.toString(Qt::ISODate)},
+                      {"ISNODALANO", "integer", 0},
+                      {"ISNODALAUZ", "integer", receiver_}});
+    }
+
+    std::set<qint64> openWaybills(const Reply& r) const
+    {
+        std::set<qint64> keys;
+        for (double key : columnValues(r, "ISN"))
+            keys.insert(static_cast<qint64>(key));
+        return keys;
+    }
+
+    void round()
+    {
+        Reply goods, lines, before, after, reply;
+        if (!ask(QStringLiteral("PRECE"), false, {}, goods) || goods.rows().isEmpty())
+            return;
+        std::vector<double> items = columnValues(goods, "ISPRECE");
+        std::vector<double> own;
+        for (double item : items) {
+            if (static_cast<qint64>(item) % count_ == index_)
+                own.push_back(item);
+        }
+        const bool mayCollect = !own.empty();
+        const auto item = static_cast<qint64>(random_.pick(mayCollect ? own : items));
+        if (!ask(QStringLiteral("EMPLOYEE"), false,
+                 typed({{"ISPRECE", "integer", item}, {"GRUPA", "text", groups_[random_.between(0, int(groups_.size()) - 1)]}}),
+                 lines))
+            return;
+        if (!ask(QStringLiteral("O_PARPAV"), false, waybillList(), before))
+            return;
+        if (!ask(QStringLiteral("O_PARPAVins"), true,
+                 typed({{"DATUMS", "date", day_.toString(Qt::ISODate)},
+                        {"ISNODALANO", "integer", 0},
+                        {"ISNODALAUZ", "integer", receiver_},
+                        {"NR_PAVADZ", "text", QString()}}),
+                 reply))
+            return;
+        ++stats_.waybillsCreated;
+        if (!ask(QStringLiteral("O_PARPAV"), false, waybillList(), after))
+            return;
+        std::set<qint64> added = openWaybills(after);
+        for (qint64 key : openWaybills(before))
+            added.erase(key);
+        if (added.empty()) {
+            fail(QStringLiteral("O_PARPAV"), QStringLiteral("the new waybill is not listed"));
+            return;
+        }
+        const qint64 waybill = *added.rbegin();
+
+        std::vector<qint64> lineKeys;
+        for (int n = 0; n < kLinesPerWaybill; ++n) {
+            const auto goodsItem = n == 0 ? item : static_cast<qint64>(random_.pick(items));
+            if (!ask(QStringLiteral("O_PARPRCins"), true,
+                     typed({{"ISPARVPAV", "integer", waybill}, {"ISPRECE", "integer", goodsItem},
+                            {"PARD_CENA", "float", 1.85}, {"CENA", "float", 1.4},
+                            {"DAUDZUMS", "float", random_.between(1, 24)}, {"NODOKLIS", "float", 21},
+                            {"ISSERTIF", "integer", 0}}),
+                     reply)
+                || !ask(QStringLiteral("O_PARPRCnew"), false, {}, reply))
+                return;
+            lineKeys.push_back(static_cast<qint64>(columnValues(reply, "ISN").at(0)));
+        }
+
+        if (mayCollect) {
+            const std::vector<double> orderLines = columnValues(lines, "ISN");
+            const std::vector<double> confirmed = columnValues(lines, "APSTIPRIN_DAUDZ");
+            for (size_t i = 0; i < orderLines.size() && i < kLinesPerWaybill; ++i) {
+                if (!ask(QStringLiteral("O_PASPRCupd"), true,
+                         typed({{"ATKR_DAUDZ", "float", confirmed[i]}, {"ISPASPRC", "integer", lineKeys.front()},
+                                {"ISN", "integer", orderLines[i]}}),
+                         reply))
+                    return;
+            }
+        }
+
+        if (!ask(QStringLiteral("sertifikati"), false,
+                 typed({{"ISPRECE", "integer", item}, {"ISDEPART", "integer", receiver_}}), reply))
+            return;
+        if (const std::vector<double> certificates = columnValues(reply, "ISSERTIF"); !certificates.empty()) {
+            if (!ask(QStringLiteral("O_PARPRCupd"), true,
+                     typed({{"ISSERTIF", "integer", certificates.front()}, {"ISN", "integer", lineKeys.front()}}),
+                     reply))
+                return;
+        }
+
+        if (!ask(QStringLiteral("soferi"), false, {}, reply) || reply.rows().isEmpty())
+            return;
+        const std::vector<double> cars = columnValues(reply, "ISN");
+        ask(QStringLiteral("O_PARPAVupd"), true,
+            typed({{"ISMASINA", "integer", random_.pick(cars)}, {"ISN", "integer", waybill}}), reply);
+    }
+
+    const MixSetup& setup_;
+    const int index_;
+    const int count_;
+    const Clock::time_point until_;
+    bench::Random random_;
+    const std::int32_t receiver_;
+    const QDate day_;
+    RpcLineClient client_;
+    QStringList groups_;
+    Stats stats_;
+    bool broken_ = false;
+};
+
+struct Phase {
+    Stats stats;
+    double seconds = 0;
+};
+
+// `clients` handhelds at once for `duration`; each thread ends at the
+// deadline or, at the latest, when its request in flight times out.
+Phase runHandhelds(const MixSetup& setup, quint16 port, int clients, Clock::duration duration)
+{
+    Phase phase;
+    QMutex mutex;
+    QElapsedTimer timer;
+    timer.start();
+    const Clock::time_point until = Clock::now() + duration;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < clients; ++i) {
+        threads.emplace_back([&, i] {
+            const Stats stats = Handheld(setup, i, clients, until).run(port);
+            QMutexLocker lock(&mutex);
+            phase.stats.add(stats);
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    phase.seconds = static_cast<double>(timer.elapsed()) / 1000.0;
+    return phase;
+}
+
+MixSetup mixSetup(db::Connection& c, const bench::WarehouseFacts& f)
+{
+    MixSetup setup;
+    setup.workingDay = f.lastDay;
+    db::Query shops(c, QStringLiteral("SELECT ISN FROM N_DEPART WHERE ISN NOT IN (:SENDER, :HIDDEN) "
+                                      "AND GRUPA NOT LIKE '%|Noliktavas|%' ORDER BY ISN"));
+    shops.param(u"SENDER").setValue(f.sendingDepartment);
+    shops.param(u"HIDDEN").setValue(f.hiddenDepartment);
+    for (shops.open(); !shops.eof(); shops.next())
+        setup.receivers.push_back(shops.field(0).asInteger());
+    if (setup.receivers.empty())
+        throw std::runtime_error("the warehouse has no shops");
+    return setup;
+}
+
+std::int64_t scalar(db::Connection& c, const QString& sql)
+{
+    db::Query q(c, sql);
+    q.open();
+    return q.field(0).asInt64();
+}
+
+void reportPhase(const QString& name, const Phase& phase)
+{
+    bench::printFigure(name + QStringLiteral(".requests_per_second"),
+                       static_cast<double>(phase.stats.requests()) / phase.seconds, "req/s", 1);
+    bench::printFigure(name + QStringLiteral(".errors"), phase.stats.errors, "errors", 0);
+    for (const QString& e : phase.stats.firstErrors)
+        bench::note("%s error: %s", qPrintable(name), qPrintable(e));
+    for (const auto& [kind, samples] : phase.stats.latency) {
+        bench::printFigure(QStringLiteral("%1.%2.median").arg(name, kind), samples.median(), "ms", 3);
+        bench::printFigure(QStringLiteral("%1.%2.p99").arg(name, kind), samples.p99(), "ms", 3);
+    }
+}
+
+int run(const bench::BenchCommandLine& args)
+{
+    const auto facts = bench::readFacts(args.database);
+    if (!facts)
+        throw std::runtime_error("no generated warehouse at " + args.database.toStdString());
+    db::ConnectionOptions options;
+    options.database = args.database;
+    MixSetup setup;
+    std::int64_t waybillsBefore = 0;
+    {
+        db::Connection original(options);
+        setup = mixSetup(original, *facts);
+        waybillsBefore = scalar(original, QStringLiteral("SELECT COUNT(*) FROM O_PARPAV"));
+    }
+
+    bench::BenchServer server(args.server, args.database, *facts);
+    server.start();
+    const Phase single = runHandhelds(setup, server.port(), 1, kSingleTime);
+    reportPhase(QStringLiteral("load.single"), single);
+    const Phase load = runHandhelds(setup, server.port(), kClients, kLoadTime);
+    bench::printFigure(QStringLiteral("load.clients"), kClients, "clients", 0);
+    bench::printFigure(QStringLiteral("load.duration"), load.seconds, "s", 1);
+    reportPhase(QStringLiteral("load"), load);
+    server.stop();
+
+    options.database = server.database();
+    db::Connection served(options);
+    const std::int64_t duplicates = scalar(
+        served, QStringLiteral("SELECT COUNT(*) FROM (SELECT NR_PAVADZ FROM O_PARPAV WHERE PZ_SERIJA = 'PL' "
+                               "GROUP BY NR_PAVADZ HAVING COUNT(*) > 1)"));
+    const std::int64_t waybillsAdded = scalar(served, QStringLiteral("SELECT COUNT(*) FROM O_PARPAV")) - waybillsBefore;
+    served.detach();
+    bench::printFigure(QStringLiteral("load.waybills_created"),
+                       single.stats.waybillsCreated + load.stats.waybillsCreated, "waybills", 0);
+    bench::printFigure(QStringLiteral("load.waybills_in_database"), static_cast<double>(waybillsAdded), "waybills", 0);
+    bench::printFigure(QStringLiteral("load.duplicate_waybill_numbers"), static_cast<double>(duplicates), "numbers", 0);
+
+    const double singleMedian = single.stats.of(QStringLiteral("EMPLOYEE")).median();
+    const double loadP99 = load.stats.of(QStringLiteral("EMPLOYEE")).p99();
+    bool met = bench::printTarget(QStringLiteral("load.errors == 0"), single.stats.errors + load.stats.errors == 0);
+    met &= bench::printTarget(QStringLiteral("load.duplicate_waybill_numbers == 0"), duplicates == 0);
+    met &= bench::printTarget(QStringLiteral("load.EMPLOYEE.p99 < 10 x load.single.EMPLOYEE.median"),
+                              singleMedian > 0 && loadP99 < 10 * singleMedian);
+    return met ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    int status = 2;
+    try {
+        status = run(bench::parseBenchCommandLine(app));
+    } catch (const db::DbError& e) {
+        bench::note("load bench: %s", qPrintable(e.message()));
+    } catch (const std::exception& e) {
+        bench::note("load bench: %s", e.what());
+    }
+    db::shutdownClient();
+    return status;
+}

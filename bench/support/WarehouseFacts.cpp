@@ -1,0 +1,53 @@
+#include "WarehouseFacts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <stdexcept>
+
+namespace bench {
+
+QString factsPath(const QString& database)
+{
+    const QFileInfo info(database);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".json"));
+}
+
+std::optional<WarehouseFacts> readFacts(const QString& database)
+{
+    QFile file(factsPath(database));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
+    WarehouseFacts facts;
+    facts.version = o.value(u"version").toInt();
+    facts.lastDay = QDate::fromString(o.value(u"lastDay").toString(), Qt::ISODate);
+    facts.firstWorkingDay = QDate::fromString(o.value(u"firstWorkingDay").toString(), Qt::ISODate);
+    facts.sendingDepartment = o.value(u"sendingDepartment").toInt();
+    facts.hiddenDepartment = o.value(u"hiddenDepartment").toInt();
+    facts.nextWaybillNumber = o.value(u"nextWaybillNumber").toInteger();
+    if (!facts.lastDay.isValid() || !facts.firstWorkingDay.isValid())
+        return std::nullopt;
+    return facts;
+}
+
+void writeFacts(const QString& database, const WarehouseFacts& facts)
+{
+    const QJsonObject o{
+        {QStringLiteral("version"), facts.version},
+        {QStringLiteral("lastDay"), facts.lastDay.toString(Qt::ISODate)},
+        {QStringLiteral("firstWorkingDay"), facts.firstWorkingDay.toString(Qt::ISODate)},
+        {QStringLiteral("sendingDepartment"), facts.sendingDepartment},
+        {QStringLiteral("hiddenDepartment"), facts.hiddenDepartment},
+        {QStringLiteral("nextWaybillNumber"), static_cast<qint64>(facts.nextWaybillNumber)},
+    };
+    QSaveFile file(factsPath(database));
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(o).toJson()) < 0 || !file.commit())
+        throw std::runtime_error("cannot write " + file.fileName().toStdString());
+}
+
+}  // namespace bench

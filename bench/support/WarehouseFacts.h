@@ -1,0 +1,29 @@
+#pragma once
+// What the benchmarks know of the generated warehouse, kept in a small JSON
+// file beside the database (var/bench-warehouse.json): the day its history
+// ends, the working date range, the operator's departments and the next
+// waybill number. The file is written last, so a database without it is an
+// unfinished one.
+
+#include <QDate>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace bench {
+
+struct WarehouseFacts {
+    int version = 0;           // of the generator that made the warehouse
+    QDate lastDay;             // the warehouse's "today": the order history ends here
+    QDate firstWorkingDay;     // the working range runs from here to lastDay
+    std::int32_t sendingDepartment = 0;
+    std::int32_t hiddenDepartment = 0;
+    std::int64_t nextWaybillNumber = 0;  // TekPZNr_PL after the generated waybills
+};
+
+QString factsPath(const QString& database);
+std::optional<WarehouseFacts> readFacts(const QString& database);
+void writeFacts(const QString& database, const WarehouseFacts& facts);
+
+}  // namespace bench
