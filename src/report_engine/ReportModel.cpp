@@ -50,14 +50,18 @@ QString FieldText::valueText(const PrintContext& context) const
     const ReportDataSet* record = context.record;
     if (!hasDataSet_ || !record)
         return {};
+    QVariant value;
+    QString pattern = mask_;
     try {
         if (!record->hasField(dataField_))
             return {};
-        const QVariant value = record->value(dataField_);
-        return displayText(value, mask_.isEmpty() ? record->displayFormat(dataField_) : mask_);
+        value = record->value(dataField_);
+        if (pattern.isEmpty())
+            pattern = record->displayFormat(dataField_);
     } catch (const std::exception&) {
         return {};  // a field that cannot be read prints empty
     }
+    return displayText(value, pattern);  // a pattern it cannot follow is a layout fault: throws
 }
 
 Expression::Expression(Band& band, QString name, const QString& expression, const QRectF& geometry)

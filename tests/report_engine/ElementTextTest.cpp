@@ -71,6 +71,13 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"no_dataset_is_empty", "PRICE", "", false, ""}),
     [](const auto& c) { return std::string(c.param.name); });
 
+TEST(ElementText, APatternTheEngineCannotFollowEndsTheRun)
+{
+    ProbeReport probe;
+    probe.detail.addFieldText("Probe", "PRICE", QRectF(0, 0, 100, 17)).setMask("#,##0.00");
+    EXPECT_THROW(probe.report.print(probe.device), std::invalid_argument);
+}
+
 TEST(ElementText, AFieldTextOfAClosedDatasetPrintsEmpty)
 {
     ProbeReport probe;
