@@ -2,7 +2,14 @@
 // One client connection's session: parses newline-delimited JSON-RPC 2.0
 // request lines and answers each with one response line. The first request
 // creates the session's TKelvoServerMethods_EMPLOYEE instance (and its
-// database connection); it lives until the session is destroyed.
+// database connection); it lives until the session is destroyed. When the
+// database cannot be attached, that request fails and the next one tries
+// again.
+//
+// A request without "id" is a notification: it is carried out and, as
+// JSON-RPC 2.0 has it, answered with nothing (an empty line back from
+// handle(), which the caller does not send). A blank line is ignored the same
+// way. Batches (arrays) are not served: they are invalid requests.
 //
 // A session is used by one thread at a time (the connection's); sessions of
 // different connections run in parallel.
@@ -24,8 +31,11 @@ constexpr int ParseError = -32700;
 constexpr int InvalidRequest = -32600;
 constexpr int MethodNotFound = -32601;
 constexpr int InvalidParams = -32602;
+constexpr int InternalError = -32603;
 constexpr int DatabaseError = -32000;
 constexpr int PrintFailure = -32001;
+// A waybill could not be numbered because its number could not be kept.
+constexpr int WaybillNumberFailure = -32002;
 
 // One error response line (no newline), e.g. for a line over the limit.
 QByteArray errorLine(const QJsonValue& id, int code, const QString& message);
@@ -39,10 +49,21 @@ public:
     RpcSession& operator=(const RpcSession&) = delete;
 
     // Answers one request line (without its newline). Returns the response
-    // line without newline; never throws.
+    // line without newline, empty for a notification or a blank line; never
+    // throws.
     QByteArray handle(const QByteArray& line);
 
 private:
+    using Method = QJsonValue (RpcSession::*)(const QJsonValue& params);
+    static Method findMethod(const QString& name);
+    TKelvoServerMethods_EMPLOYEE& methods();
+
+    QJsonValue echoString(const QJsonValue& params);
+    QJsonValue reverseString(const QJsonValue& params);
+    QJsonValue open(const QJsonValue& params);
+    QJsonValue execute(const QJsonValue& params);
+    QJsonValue providers(const QJsonValue& params);
+
     const ServiceContext& context_;
     std::unique_ptr<TKelvoServerMethods_EMPLOYEE> methods_;
 };

@@ -1,0 +1,304 @@
+#include "KelvoServerMethodsUnit.h"
+
+#include "DbError.h"
+#include "OperatorSettings.h"
+#include "SqlText.h"
+#include "WaybillCounter.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace service {
+
+namespace {
+
+QString clauses(const QStringList& parts)
+{
+    return parts.join(QLatin1Char(' '));
+}
+
+QString quotedDate(const QDate& date)
+{
+    // The form the database reads as day, month, year, whatever the
+    // machine's locale.
+    return QLatin1Char('\'') + date.toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char('\'');
+}
+
+QString dateRange(const host::OperatorSnapshot& operatorValues)
+{
+    return QStringLiteral("AND O_PASPAV.DATUMS BETWEEN ") + quotedDate(operatorValues.dateFrom)
+           + QStringLiteral(" AND ") + quotedDate(operatorValues.dateTo);
+}
+
+QString notHiddenDepartment(const host::OperatorSnapshot& operatorValues)
+{
+    return QStringLiteral("AND O_PASPAV.ISNODALA != ") + QString::number(operatorValues.hiddenDepartment);
+}
+
+db::Param& requiredParam(db::Query& dataSet, QStringView name)
+{
+    if (db::Param* param = dataSet.findParam(name))
+        return *param;
+    throw InvalidParams(QStringLiteral("Parameter '%1' missing").arg(name));
+}
+
+std::int32_t integerParam(db::Query& dataSet, QStringView name)
+{
+    const db::Param& param = requiredParam(dataSet, name);
+    try {
+        return param.value().toInt();
+    } catch (const std::invalid_argument&) {
+        throw InvalidParams(QStringLiteral("Parameter '%1': '%2' is not an integer")
+                                .arg(name, param.value().toString()));
+    }
+}
+
+void setParam(db::Query& dataSet, QStringView name, db::Type type, db::Value value)
+{
+    db::Param& param = requiredParam(dataSet, name);
+    param.setType(type);
+    param.setValue(std::move(value));
+}
+
+std::vector<db::Param> designedParams(const ProviderSpec& spec)
+{
+    std::vector<db::Param> params;
+    for (const ParamSpec& p : spec.params) {
+        params.emplace_back(p.name);
+        if (p.type)
+            params.back().setType(*p.type);
+    }
+    return params;
+}
+
+// The statement runs only with every parameter it names.
+void checkStatementParams(db::Query& dataSet)
+{
+    for (const QString& name : db::parameterNames(dataSet.sql()))
+        requiredParam(dataSet, name);
+}
+
+}  // namespace
+
+TKelvoServerMethods_EMPLOYEE::TKelvoServerMethods_EMPLOYEE(const ServiceContext& context)
+    : context_(context), connection_([&] {
+          db::ConnectionOptions options = context.employeeConnection;
+          options.mode = db::TransactionMode::AutoCommit;
+          return options;
+      }())
+{
+    for (const ProviderSpec& spec : providerCatalogue()) {
+        auto dataSet = std::make_unique<db::Query>(connection_, spec.statement);
+        dataSet->setParams(designedParams(spec));
+        for (const FieldSpec& field : spec.fields) {
+            if (field.calculated)
+                dataSet->addCalculatedField(field.name, field.type, field.size);
+        }
+        if (spec.calcFields)
+            dataSet->setOnCalcFields([this, handler = spec.calcFields](db::Query& q) { (this->*handler)(q); });
+        providers_.push_back({&spec, std::move(dataSet)});
+    }
+    connection_.attach();
+}
+
+TKelvoServerMethods_EMPLOYEE::~TKelvoServerMethods_EMPLOYEE()
+{
+    providers_.clear();  // the datasets go before their connection
+    connection_.detach();
+}
+
+QString TKelvoServerMethods_EMPLOYEE::EchoString(const QString& value) const
+{
+    return value;
+}
+
+QString TKelvoServerMethods_EMPLOYEE::ReverseString(const QString& value) const
+{
+    QString reversed = value;
+    std::reverse(reversed.begin(), reversed.end());
+    return reversed;
+}
+
+// A lost connection fails the request in flight; detaching now lets the next
+// request attach anew.
+template <typename Run>
+auto TKelvoServerMethods_EMPLOYEE::guarded(Run&& run)
+{
+    try {
+        return run();
+    } catch (const db::DbError& e) {
+        if (e.connectionLost())
+            connection_.detach();
+        throw;
+    }
+}
+
+Rows TKelvoServerMethods_EMPLOYEE::open(QStringView providerName, std::vector<db::Param> params)
+{
+    Provider& p = provider(providerName, ProviderUse::Open);
+    return guarded([&] {
+        db::Query& dataSet = prepare(p, std::move(params));
+        dataSet.open();
+        if (p.spec->afterOpen)
+            (this->*p.spec->afterOpen)(dataSet);
+        Rows rows = packRows(p);
+        dataSet.close();
+        return rows;
+    });
+}
+
+std::int64_t TKelvoServerMethods_EMPLOYEE::execute(QStringView providerName, std::vector<db::Param> params)
+{
+    Provider& p = provider(providerName, ProviderUse::Execute);
+    return guarded([&] { return prepare(p, std::move(params)).execute(); });
+}
+
+const db::Query& TKelvoServerMethods_EMPLOYEE::dataSet(QStringView suffix) const
+{
+    for (const Provider& p : providers_) {
+        if (p.spec->suffix == suffix)
+            return *p.dataSet;
+    }
+    throw std::out_of_range("no dataset SQLDataSet_" + suffix.toString().toStdString());
+}
+
+TKelvoServerMethods_EMPLOYEE::Provider& TKelvoServerMethods_EMPLOYEE::provider(QStringView providerName,
+                                                                               ProviderUse use)
+{
+    const auto p = std::find_if(providers_.begin(), providers_.end(),
+                                [&](const Provider& candidate) { return candidate.spec->providerName() == providerName; });
+    if (p == providers_.end())
+        throw InvalidParams(QStringLiteral("Unknown provider '%1'").arg(providerName));
+    if (p->spec->use != use)
+        throw InvalidParams(QStringLiteral("Provider '%1' is used with %2")
+                                .arg(providerName, p->spec->use == ProviderUse::Open ? u"open" : u"execute"));
+    return *p;
+}
+
+db::Query& TKelvoServerMethods_EMPLOYEE::prepare(Provider& provider, std::vector<db::Param> params)
+{
+    db::Query& dataSet = *provider.dataSet;
+    if (!params.empty())
+        dataSet.setParams(std::move(params));
+    if (provider.spec->prepare)
+        (this->*provider.spec->prepare)(dataSet, context_.operatorSettings->snapshot());
+    checkStatementParams(dataSet);
+    return dataSet;
+}
+
+Rows TKelvoServerMethods_EMPLOYEE::packRows(Provider& provider)
+{
+    db::Query& dataSet = *provider.dataSet;
+    Rows result;
+    std::vector<int> sources;  // the dataset column of each answer column
+    if (provider.spec->fields.empty()) {
+        result.columns = dataSet.columns();
+        for (int i = 0; i < static_cast<int>(result.columns.size()); ++i)
+            sources.push_back(i);
+    } else {
+        for (const FieldSpec& field : provider.spec->fields) {
+            db::Column column;
+            column.name = field.name;
+            column.type = field.type;
+            column.size = field.size;
+            column.nullable = !field.required;
+            column.calculated = field.calculated;
+            result.columns.push_back(column);
+            const int source = dataSet.fieldIndex(field.name);
+            if (source < 0)
+                throw db::DbError(QStringLiteral("Field '%1' not found").arg(field.name));
+            sources.push_back(source);
+        }
+    }
+    for (dataSet.first(); !dataSet.eof(); dataSet.next()) {
+        std::vector<db::Value> row;
+        row.reserve(sources.size());
+        for (size_t i = 0; i < sources.size(); ++i)
+            row.push_back(dataSet.value(sources[i]).convertedTo(result.columns[i].type));
+        result.rows.push_back(std::move(row));
+    }
+    return result;
+}
+
+// --- Handlers ---
+
+void TKelvoServerMethods_EMPLOYEE::SQLDataSet_EMPLOYEEBeforeOpen(db::Query& dataSet,
+                                                                 const host::OperatorSnapshot& operatorValues)
+{
+    const std::int32_t goods = integerParam(dataSet, u"ISPRECE");
+    const QString group = requiredParam(dataSet, u"GRUPA").value().toString();
+    dataSet.setSql(clauses({
+        QStringLiteral("SELECT N_DEPART.KARTIBA, N_DEPART.GNOS NODALAUZ, O_PASPRC.ISN, O_PASPRC.DAUDZUMS, "
+                       "O_PASPRC.APSTIPRIN_DAUDZ, O_PASPRC.ATKR_DAUDZ, O_PASPRC.ISPRECE, O_PASPRC.CENA, "
+                       "O_PASPRC.NODOKLIS, O_PASPRC.ISSERTIF, O_PASPRC.ISPASPAV, O_PASPAV.ISNODALA, "
+                       "O_PASPAV.ISNODALAUZ"),
+        QStringLiteral("FROM O_PASPRC, O_PASPAV, N_DEPART"),
+        QStringLiteral("WHERE O_PASPAV.ISN = O_PASPRC.ISPASPAV"),
+        QStringLiteral("AND O_PASPAV.ISNODALA = N_DEPART.ISN"),
+        QStringLiteral("AND O_PASPAV.PIEGADPIRCEJS = 1"),
+        notHiddenDepartment(operatorValues),
+        QStringLiteral("AND O_PASPRC.ISPRECE = :ISPRECE"),
+        QStringLiteral("AND N_DEPART.ISN IN (SELECT ISN FROM N_DEPART WHERE GRUPA LIKE '%|' || :GRUPA || '|%')"),
+        dateRange(operatorValues),
+        QStringLiteral("AND O_PASPRC.ATKR_DAUDZ<O_PASPRC.APSTIPRIN_DAUDZ"),
+        QStringLiteral("AND (O_PASPRC.ISPASPRC_SAIST IS NULL OR O_PASPRC.ISPASPRC_SAIST=0)"),
+        QStringLiteral("ORDER BY N_DEPART.KARTIBA, N_DEPART.GNOS, O_PASPAV.DATUMS"),
+    }));
+    setParam(dataSet, u"ISPRECE", db::Type::Integer, goods);
+    setParam(dataSet, u"GRUPA", db::Type::Text, group);
+}
+
+void TKelvoServerMethods_EMPLOYEE::SQLDataSet_PRECEBeforeOpen(db::Query& dataSet,
+                                                              const host::OperatorSnapshot& operatorValues)
+{
+    dataSet.setSql(clauses({
+        QStringLiteral("SELECT DISTINCT N_KLPREC.GNOS PRECE, N_KLPREC.ARTIKULS, N_KLPREC.ARTIKULS2, O_PASPRC.ISPRECE, "
+                       "N_KLIENT.GNOS KLIENTS, N_KLPREC.ISPRKLIENT, N_KLPREC.SKKASTE, "
+                       "COALESCE(N_KLPREC.ALKOHOLS, 0) ALKOHOLS"),
+        QStringLiteral("FROM O_PASPRC, O_PASPAV, N_KLPREC, N_KLIENT"),
+        QStringLiteral("WHERE O_PASPAV.ISN = O_PASPRC.ISPASPAV"),
+        QStringLiteral("AND O_PASPRC.ISPRECE = N_KLPREC.ISN"),
+        QStringLiteral("AND N_KLPREC.ISPRKLIENT = N_KLIENT.ISN"),
+        QStringLiteral("AND O_PASPAV.PIEGADPIRCEJS = 1"),
+        notHiddenDepartment(operatorValues),
+        QStringLiteral("AND O_PASPRC.ATKR_DAUDZ<O_PASPRC.APSTIPRIN_DAUDZ"),
+        QStringLiteral("AND (O_PASPRC.ISPASPRC_SAIST IS NULL OR O_PASPRC.ISPASPRC_SAIST=0)"),
+        dateRange(operatorValues),
+        QStringLiteral("ORDER BY N_KLPREC.GNOS"),
+    }));
+}
+
+void TKelvoServerMethods_EMPLOYEE::SQLDataSet_PRECECalcFields(db::Query& dataSet)
+{
+    // The field cuts the text at its size of 200.
+    dataSet.setCalculated(u"ART_PRECE", dataSet.field(u"ARTIKULS").asString() + QStringLiteral("\r\n")
+                                            + dataSet.field(u"PRECE").asString());
+}
+
+void TKelvoServerMethods_EMPLOYEE::SQLDataSet_O_PARPAVBeforeOpen(db::Query& dataSet,
+                                                                 const host::OperatorSnapshot& operatorValues)
+{
+    setParam(dataSet, u"ISNODALANO", db::Type::Integer, operatorValues.sendingDepartment);
+}
+
+void TKelvoServerMethods_EMPLOYEE::DataSetProvider_O_PARPAVinsBeforeExecute(db::Query& dataSet,
+                                                                            const host::OperatorSnapshot& operatorValues)
+{
+    // The number is given first (a list without NR_PAVADZ fails before the
+    // counter moves), the sending department last.
+    db::Param& number = requiredParam(dataSet, u"NR_PAVADZ");
+    number.setType(db::Type::Text);
+    number.setValue(waybillNumberText(issueWaybillNumber(*context_.settingsStore)));
+    setParam(dataSet, u"ISNODALANO", db::Type::Integer, operatorValues.sendingDepartment);
+}
+
+void TKelvoServerMethods_EMPLOYEE::SQLDataSet_drukatAfterOpen(db::Query& dataSet)
+{
+    if (!context_.printWaybill)
+        return;
+    // On an empty result both read as 0.
+    context_.printWaybill(dataSet.field(u"ISN").asInteger(), dataSet.field(u"SKAITS").asInteger());
+}
+
+}  // namespace service

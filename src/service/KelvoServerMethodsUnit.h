@@ -1,0 +1,88 @@
+#pragma once
+// TKelvoServerMethods_EMPLOYEE: the server class one client connection talks
+// to. It owns the session's database connection SQLConnection_EMPLOYEE, one
+// dataset per provider of the catalogue, and the two server methods.
+//
+// Provider cycle: a client's list of at least one parameter replaces the
+// dataset's whole list (names, types and values as sent); none keeps the list
+// the dataset has, which persists between the requests of the session. Then
+// the provider's handler runs (its values win), then the statement.
+
+#include "ProviderCatalogue.h"
+#include "Query.h"
+#include "ServiceContext.h"
+
+#include <QString>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace host {
+struct OperatorSnapshot;
+}
+
+namespace service {
+
+// A request the provider cannot run as sent: unknown provider, provider used
+// the wrong way, a parameter missing or not convertible.
+class InvalidParams : public std::runtime_error {
+public:
+    explicit InvalidParams(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+struct Rows {
+    std::vector<db::Column> columns;
+    std::vector<std::vector<db::Value>> rows;
+};
+
+class TKelvoServerMethods_EMPLOYEE {
+public:
+    // Attaches SQLConnection_EMPLOYEE; throws db::DbError when it cannot.
+    explicit TKelvoServerMethods_EMPLOYEE(const ServiceContext& context);
+    ~TKelvoServerMethods_EMPLOYEE();
+    TKelvoServerMethods_EMPLOYEE(const TKelvoServerMethods_EMPLOYEE&) = delete;
+    TKelvoServerMethods_EMPLOYEE& operator=(const TKelvoServerMethods_EMPLOYEE&) = delete;
+
+    QString EchoString(const QString& value) const;
+    // The UTF-16 code units in reverse order.
+    QString ReverseString(const QString& value) const;
+
+    // Provider requests; `params` is the client's list (empty: none sent).
+    // Throw InvalidParams, db::DbError, PrintError or WaybillNumberError. A
+    // lost database connection fails the request and is attached anew by the
+    // next one.
+    Rows open(QStringView providerName, std::vector<db::Param> params);
+    std::int64_t execute(QStringView providerName, std::vector<db::Param> params);
+
+    db::Connection& SQLConnection_EMPLOYEE() { return connection_; }
+    // SQLDataSet_<suffix>, as the last request left it.
+    const db::Query& dataSet(QStringView suffix) const;
+
+    // Handlers of the catalogue.
+    void SQLDataSet_EMPLOYEEBeforeOpen(db::Query& dataSet, const host::OperatorSnapshot& operatorValues);
+    void SQLDataSet_PRECEBeforeOpen(db::Query& dataSet, const host::OperatorSnapshot& operatorValues);
+    void SQLDataSet_PRECECalcFields(db::Query& dataSet);
+    void SQLDataSet_O_PARPAVBeforeOpen(db::Query& dataSet, const host::OperatorSnapshot& operatorValues);
+    void DataSetProvider_O_PARPAVinsBeforeExecute(db::Query& dataSet, const host::OperatorSnapshot& operatorValues);
+    void SQLDataSet_drukatAfterOpen(db::Query& dataSet);
+
+private:
+    struct Provider {
+        const ProviderSpec* spec;
+        std::unique_ptr<db::Query> dataSet;
+    };
+
+    Provider& provider(QStringView providerName, ProviderUse use);
+    // The provider cycle up to the statement: parameters, handler, check.
+    db::Query& prepare(Provider& provider, std::vector<db::Param> params);
+    template <typename Run>
+    auto guarded(Run&& run);
+    Rows packRows(Provider& provider);
+
+    const ServiceContext& context_;
+    db::Connection connection_;
+    std::vector<Provider> providers_;
+};
+
+}  // namespace service

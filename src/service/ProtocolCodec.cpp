@@ -1,0 +1,246 @@
+#include "ProtocolCodec.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace service::codec {
+
+namespace {
+
+QString protocolTypeName(db::Type type)
+{
+    switch (type) {
+    case db::Type::Integer:
+    case db::Type::BigInt: return QStringLiteral("integer");
+    case db::Type::Double: return QStringLiteral("float");
+    case db::Type::Text:
+    case db::Type::TextBlob: return QStringLiteral("text");
+    case db::Type::BinaryBlob: return QStringLiteral("blob");
+    default: return db::typeName(type);  // null, decimal, date, time, timestamp
+    }
+}
+
+db::Value integer(qint64 v)
+{
+    if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
+        return db::Value(static_cast<std::int32_t>(v));
+    return db::Value(static_cast<std::int64_t>(v));
+}
+
+bool isWholeNumber(const QJsonValue& v)
+{
+    return v.toVariant().typeId() == QMetaType::LongLong;
+}
+
+InvalidParams badValue(const QString& name, const QString& why)
+{
+    return InvalidParams(QStringLiteral("Parameter '%1': %2").arg(name, why));
+}
+
+db::Value untypedValue(const QString& name, const QJsonValue& v)
+{
+    switch (v.type()) {
+    case QJsonValue::Null:
+    case QJsonValue::Undefined: return {};
+    case QJsonValue::Double: return isWholeNumber(v) ? integer(v.toInteger()) : db::Value(v.toDouble());
+    case QJsonValue::String: return db::Value(v.toString());
+    default: throw badValue(name, QStringLiteral("a boolean, an array or an object is no parameter value"));
+    }
+}
+
+// A JSON scalar as it was written, for messages.
+QString jsonText(const QJsonValue& v)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+// A number may also come as its text.
+std::optional<qint64> wholeNumber(const QJsonValue& v)
+{
+    bool ok = isWholeNumber(v);
+    const qint64 n = v.isString() ? v.toString().trimmed().toLongLong(&ok) : v.toInteger();
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
+std::optional<double> anyNumber(const QJsonValue& v)
+{
+    bool ok = v.isDouble();
+    const double d = v.isString() ? v.toString().trimmed().toDouble(&ok) : v.toDouble();
+    return ok && std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+}
+
+std::optional<db::Value> converted(db::Type type, const QJsonValue& v)
+{
+    const QString text = v.toString();
+    switch (type) {
+    case db::Type::Integer:
+        if (auto n = wholeNumber(v))
+            return integer(*n);
+        break;
+    case db::Type::Double:
+        if (auto d = anyNumber(v))
+            return db::Value(*d);
+        break;
+    case db::Type::Text: return db::Value(v.isString() ? text : jsonText(v));
+    case db::Type::Date:
+        if (const QDate date = QDate::fromString(text, Qt::ISODate); date.isValid())
+            return db::Value(date);
+        break;
+    case db::Type::Timestamp:
+        if (const QDateTime dateTime = QDateTime::fromString(text, Qt::ISODateWithMs); dateTime.isValid())
+            return db::Value(dateTime);
+        break;
+    case db::Type::Time:
+        if (const QTime time = QTime::fromString(text, Qt::ISODateWithMs); time.isValid())
+            return db::Value(time);
+        break;
+    default: break;
+    }
+    return std::nullopt;
+}
+
+// The value of a typed parameter; null stays null.
+db::Value typedValue(const QString& name, db::Type type, const QJsonValue& v)
+{
+    if (untypedValue(name, v).isNull())
+        return {};
+    if (auto value = converted(type, v))
+        return *value;
+    throw badValue(name, QStringLiteral("%1 is not a valid %2").arg(jsonText(v), protocolTypeName(type)));
+}
+
+db::Type paramType(const QString& name, const QString& typeName)
+{
+    static const std::pair<const char*, db::Type> kTypes[] = {
+        {"integer", db::Type::Integer}, {"float", db::Type::Double}, {"text", db::Type::Text},
+        {"date", db::Type::Date},       {"timestamp", db::Type::Timestamp}, {"time", db::Type::Time},
+    };
+    for (const auto& [protocolName, type] : kTypes) {
+        if (typeName == QLatin1String(protocolName))
+            return type;
+    }
+    throw badValue(name, QStringLiteral("unknown type '%1'").arg(typeName));
+}
+
+db::Param listedParam(const QJsonValue& entry)
+{
+    const QJsonObject object = entry.toObject();
+    const QString name = object.value(u"name").toString();
+    if (!entry.isObject() || name.isEmpty())
+        throw InvalidParams(QStringLiteral("A parameter of the list is an object with a name"));
+    db::Param param(name);
+    const QJsonValue type = object.value(u"type");
+    if (type.isUndefined() || type.isNull()) {
+        param.setValue(untypedValue(name, object.value(u"value")));
+    } else {
+        const db::Type declared = paramType(name, type.toString());
+        param.setType(declared);
+        param.setValue(typedValue(name, declared, object.value(u"value")));
+    }
+    return param;
+}
+
+// Milliseconds only where there are some.
+Qt::DateFormat isoFormat(const QTime& time)
+{
+    return time.msec() ? Qt::ISODateWithMs : Qt::ISODate;
+}
+
+}  // namespace
+
+std::vector<db::Param> decodeParams(const QJsonValue& params)
+{
+    std::vector<db::Param> list;
+    if (params.isArray()) {
+        for (const QJsonValue& entry : params.toArray())
+            list.push_back(listedParam(entry));
+    } else if (params.isObject()) {
+        const QJsonObject object = params.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            list.emplace_back(it.key());
+            list.back().setValue(untypedValue(it.key(), it.value()));
+        }
+    } else if (!params.isUndefined() && !params.isNull()) {
+        throw InvalidParams(QStringLiteral("The parameters are an array or an object"));
+    }
+    return list;
+}
+
+QJsonValue encodeValue(const db::Value& value)
+{
+    switch (value.type()) {
+    case db::Type::Null: return QJsonValue::Null;
+    case db::Type::Integer:
+    case db::Type::BigInt: return QJsonValue(static_cast<qint64>(value.toInt64()));
+    case db::Type::Double:
+    case db::Type::Decimal: return value.toDouble();
+    case db::Type::Date: return value.toDateTime().date().toString(Qt::ISODate);
+    case db::Type::Time: {
+        const QTime time = value.toDateTime().time();
+        return time.toString(isoFormat(time));
+    }
+    case db::Type::Timestamp: {
+        const QDateTime dateTime = value.toDateTime();
+        return dateTime.toString(isoFormat(dateTime.time()));
+    }
+    case db::Type::BinaryBlob: return QString::fromLatin1(value.toBytes().toBase64());
+    case db::Type::Text:
+    case db::Type::TextBlob: break;
+    }
+    return value.toString();
+}
+
+QJsonObject encodeColumn(const db::Column& column)
+{
+    QJsonObject json{
+        {u"name"_qs, column.name},
+        {u"type"_qs, protocolTypeName(column.type)},
+        {u"size"_qs, column.type == db::Type::Text ? column.size : 0},
+        {u"required"_qs, !column.nullable},
+    };
+    if (column.type == db::Type::Decimal)
+        json.insert(u"scale"_qs, column.scale);
+    return json;
+}
+
+QJsonObject encodeRows(const Rows& rows)
+{
+    QJsonArray columns;
+    for (const db::Column& column : rows.columns)
+        columns.append(encodeColumn(column));
+    QJsonArray values;
+    for (const std::vector<db::Value>& row : rows.rows) {
+        QJsonArray json;
+        for (const db::Value& value : row)
+            json.append(encodeValue(value));
+        values.append(json);
+    }
+    return {{u"columns"_qs, columns}, {u"rows"_qs, values}};
+}
+
+QJsonArray encodeCatalogue()
+{
+    QJsonArray catalogue;
+    for (const ProviderSpec& spec : providerCatalogue()) {
+        QJsonArray params;
+        for (const ParamSpec& param : spec.params) {
+            params.append(QJsonObject{
+                {u"name"_qs, param.name},
+                {u"type"_qs, param.type ? QJsonValue(protocolTypeName(*param.type)) : QJsonValue(QJsonValue::Null)},
+            });
+        }
+        catalogue.append(QJsonObject{
+            {u"name"_qs, spec.providerName()},
+            {u"use"_qs, spec.use == ProviderUse::Open ? u"open"_qs : u"execute"_qs},
+            {u"parameters"_qs, params},
+        });
+    }
+    return catalogue;
+}
+
+}  // namespace service::codec

@@ -1,0 +1,34 @@
+#pragma once
+// The JSON forms of the protocol: parameter lists sent by clients, columns
+// and rows of an answer, the provider catalogue.
+//
+// Types: integer, float, text, date ("2026-12-09"), timestamp
+// ("2026-12-09T14:30:00"), time ("14:30:00"); decimal (with its scale) and
+// blob occur in columns only. An untyped value follows the JSON value: a
+// whole number is an integer, another number a float, a string a text, null
+// a null.
+
+#include "KelvoServerMethodsUnit.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <vector>
+
+namespace service::codec {
+
+// `P`: an array of {"name", "type" (optional), "value"} or an object from
+// name to value; undefined or null: no parameters. Throws InvalidParams for
+// a value that is a boolean, an array or an object, an unknown type, or a
+// value that does not convert to its type.
+std::vector<db::Param> decodeParams(const QJsonValue& params);
+
+QJsonValue encodeValue(const db::Value& value);
+QJsonObject encodeColumn(const db::Column& column);
+// {"columns": [...], "rows": [[...], ...]}
+QJsonObject encodeRows(const Rows& rows);
+// Name, use (open or execute) and parameters with their declared types.
+QJsonArray encodeCatalogue();
+
+}  // namespace service::codec

@@ -1,0 +1,67 @@
+#pragma once
+// The providers TKelvoServerMethods_EMPLOYEE publishes: each
+// DataSetProvider_<suffix> runs the dataset SQLDataSet_<suffix>. This table is
+// the service's external interface: names, use, statements, the parameters
+// each dataset declares, persistent fields and the handlers that rewrite or
+// complete a request.
+
+#include "Value.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace db {
+class Query;
+}
+namespace host {
+struct OperatorSnapshot;
+}
+
+namespace service {
+
+class TKelvoServerMethods_EMPLOYEE;
+
+enum class ProviderUse { Open, Execute };
+
+struct ParamSpec {
+    QString name;
+    std::optional<db::Type> type;  // none: the value keeps the type it is sent in
+};
+
+// A persistent field: fixes a column's place, type and size in the answer.
+struct FieldSpec {
+    QString name;
+    db::Type type;
+    int size = 0;  // characters, for text
+    bool required = false;
+    bool calculated = false;
+};
+
+// Before open or before execute: runs after the client's parameters are in
+// place, with the operator values of the request.
+using PrepareHandler = void (TKelvoServerMethods_EMPLOYEE::*)(db::Query&, const host::OperatorSnapshot&);
+// Calculated fields (per row) and after open.
+using DataSetHandler = void (TKelvoServerMethods_EMPLOYEE::*)(db::Query&);
+
+struct ProviderSpec {
+    QString suffix;
+    ProviderUse use;
+    QString statement;  // empty: the prepare handler builds it at open time
+    std::vector<ParamSpec> params;
+    std::vector<FieldSpec> fields;  // empty: the statement's columns as the database types them
+    PrepareHandler prepare = nullptr;
+    DataSetHandler calcFields = nullptr;
+    DataSetHandler afterOpen = nullptr;
+
+    QString providerName() const { return QStringLiteral("DataSetProvider_") + suffix; }
+    QString dataSetName() const { return QStringLiteral("SQLDataSet_") + suffix; }
+};
+
+const std::vector<ProviderSpec>& providerCatalogue();
+// By provider name (DataSetProvider_...), exactly as published; nullptr when
+// there is none.
+const ProviderSpec* findProvider(QStringView providerName);
+
+}  // namespace service

@@ -1,0 +1,190 @@
+#include "RpcSession.h"
+
+#include "DbError.h"
+#include "KelvoServerMethodsUnit.h"
+#include "ProtocolCodec.h"
+#include "WaybillCounter.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace service {
+
+namespace {
+
+QJsonObject response(const QJsonValue& id)
+{
+    return {{u"jsonrpc"_qs, u"2.0"_qs}, {u"id"_qs, id}};
+}
+
+QByteArray toLine(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray resultLine(const QJsonValue& id, const QJsonValue& result)
+{
+    QJsonObject object = response(id);
+    object.insert(u"result"_qs, result);
+    return toLine(object);
+}
+
+bool isValidId(const QJsonValue& id)
+{
+    return id.isUndefined() || id.isNull() || id.isString() || id.isDouble();
+}
+
+// The error the client gets for the exception in flight.
+std::pair<int, QString> currentFailure()
+{
+    try {
+        throw;
+    } catch (const InvalidParams& e) {
+        return {rpc::InvalidParams, QString::fromStdString(e.what())};
+    } catch (const db::DbError& e) {
+        return {rpc::DatabaseError, e.message()};
+    } catch (const PrintError& e) {
+        return {rpc::PrintFailure, QString::fromStdString(e.what())};
+    } catch (const WaybillNumberError& e) {
+        return {rpc::WaybillNumberFailure, QString::fromStdString(e.what())};
+    } catch (const std::exception& e) {
+        return {rpc::InternalError, QString::fromStdString(e.what())};
+    } catch (...) {
+        return {rpc::InternalError, QStringLiteral("Internal error")};
+    }
+}
+
+// ["text"] or {"value": "text"}
+QString textArgument(const QJsonValue& params)
+{
+    const QJsonValue value = params.isArray() && params.toArray().size() == 1 ? params.toArray().first()
+                                                                               : params.toObject().value(u"value");
+    if (!value.isString())
+        throw InvalidParams(QStringLiteral("The method takes one text: [\"text\"] or {\"value\": \"text\"}"));
+    return value.toString();
+}
+
+struct ProviderRequest {
+    QString provider;
+    std::vector<db::Param> params;
+};
+
+// {"provider": "DataSetProvider_...", "params": P}
+ProviderRequest providerRequest(const QJsonValue& params)
+{
+    const QJsonValue provider = params.toObject().value(u"provider");
+    if (!provider.isString())
+        throw InvalidParams(QStringLiteral("open and execute take {\"provider\": name, \"params\": list}"));
+    return {provider.toString(), codec::decodeParams(params.toObject().value(u"params"))};
+}
+
+}  // namespace
+
+QByteArray rpc::errorLine(const QJsonValue& id, int code, const QString& message)
+{
+    QJsonObject object = response(id);
+    object.insert(u"error"_qs, QJsonObject{{u"code"_qs, code}, {u"message"_qs, message}});
+    return toLine(object);
+}
+
+RpcSession::RpcSession(const ServiceContext& context) : context_(context) {}
+
+RpcSession::~RpcSession() = default;
+
+QByteArray RpcSession::handle(const QByteArray& line)
+{
+    if (line.trimmed().isEmpty())
+        return {};
+    // Inside brackets, any JSON value parses (a document alone must be an
+    // object or an array), so a line that is JSON but no request is told
+    // from one that is no JSON.
+    QJsonParseError parse;
+    const QJsonArray wrapped = QJsonDocument::fromJson('[' + line + ']', &parse).array();
+    if (parse.error != QJsonParseError::NoError || wrapped.size() != 1)
+        return rpc::errorLine(QJsonValue::Null, rpc::ParseError,
+                              QStringLiteral("Parse error: ")
+                                  + (parse.error ? parse.errorString() : QStringLiteral("more than one JSON value")));
+    const QJsonObject request = wrapped.first().toObject();
+    const QJsonValue id = request.value(u"id");
+    if (!wrapped.first().isObject() || !isValidId(id))
+        return rpc::errorLine(QJsonValue::Null, rpc::InvalidRequest,
+                              QStringLiteral("A request is one JSON object with a string, number or null id"));
+    const QJsonValue answerId = id.isUndefined() ? QJsonValue(QJsonValue::Null) : id;
+    const QJsonValue method = request.value(u"method");
+    const QJsonValue params = request.value(u"params");
+    if (request.value(u"jsonrpc") != u"2.0"_qs || !method.isString()
+        || !(params.isUndefined() || params.isArray() || params.isObject()))
+        return rpc::errorLine(answerId, rpc::InvalidRequest,
+                              QStringLiteral("A request has \"jsonrpc\": \"2.0\", a method name and structured params"));
+
+    QByteArray answer;
+    if (const Method run = findMethod(method.toString())) {
+        try {
+            methods();  // the first request creates the session's instance
+            answer = resultLine(answerId, (this->*run)(params));
+        } catch (...) {
+            const auto [code, message] = currentFailure();
+            answer = rpc::errorLine(answerId, code, message);
+        }
+    } else {
+        answer = rpc::errorLine(answerId, rpc::MethodNotFound,
+                                QStringLiteral("Method '%1' not found").arg(method.toString()));
+    }
+    return id.isUndefined() ? QByteArray() : answer;
+}
+
+RpcSession::Method RpcSession::findMethod(const QString& name)
+{
+    static const std::pair<QString, Method> kMethods[] = {
+        {u"EchoString"_qs, &RpcSession::echoString},
+        {u"TKelvoServerMethods_EMPLOYEE.EchoString"_qs, &RpcSession::echoString},
+        {u"ReverseString"_qs, &RpcSession::reverseString},
+        {u"TKelvoServerMethods_EMPLOYEE.ReverseString"_qs, &RpcSession::reverseString},
+        {u"open"_qs, &RpcSession::open},
+        {u"execute"_qs, &RpcSession::execute},
+        {u"providers"_qs, &RpcSession::providers},
+    };
+    for (const auto& [methodName, method] : kMethods) {
+        if (name == methodName)
+            return method;
+    }
+    return nullptr;
+}
+
+TKelvoServerMethods_EMPLOYEE& RpcSession::methods()
+{
+    if (!methods_)
+        methods_ = std::make_unique<TKelvoServerMethods_EMPLOYEE>(context_);
+    return *methods_;
+}
+
+QJsonValue RpcSession::echoString(const QJsonValue& params)
+{
+    return methods().EchoString(textArgument(params));
+}
+
+QJsonValue RpcSession::reverseString(const QJsonValue& params)
+{
+    return methods().ReverseString(textArgument(params));
+}
+
+QJsonValue RpcSession::open(const QJsonValue& params)
+{
+    ProviderRequest request = providerRequest(params);
+    return codec::encodeRows(methods().open(request.provider, std::move(request.params)));
+}
+
+QJsonValue RpcSession::execute(const QJsonValue& params)
+{
+    ProviderRequest request = providerRequest(params);
+    const std::int64_t rows = methods().execute(request.provider, std::move(request.params));
+    return QJsonObject{{u"rowsAffected"_qs, static_cast<qint64>(rows)}};
+}
+
+QJsonValue RpcSession::providers(const QJsonValue&)
+{
+    return codec::encodeCatalogue();
+}
+
+}  // namespace service

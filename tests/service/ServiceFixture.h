@@ -1,0 +1,51 @@
+#pragma once
+// A service session on a fresh embedded database, with its own operator
+// settings and a settings store in a temporary folder.
+
+#include "OperatorSettings.h"
+#include "RpcSession.h"
+#include "SettingsStore.h"
+#include "TestDatabase.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace servicetest {
+
+QByteArray requestLine(const QJsonValue& id, const QString& method, const QJsonValue& params = QJsonValue::Undefined);
+QJsonObject parseLine(const QByteArray& line);
+// Column `name` of an open result, as 64-bit integers (null as 0).
+std::vector<qint64> integerColumn(const QJsonObject& result, const QString& name);
+// The value in column `name` of row `row`.
+QJsonValue cell(const QJsonObject& result, int row, const QString& name);
+
+class ServiceTest : public ::testing::Test {
+protected:
+    ServiceTest();
+
+    // One request through `on` (default: the fixture's session); the whole
+    // response object.
+    QJsonObject call(const QString& method, const QJsonValue& params = QJsonValue::Undefined, service::RpcSession* on = nullptr);
+    // The result of a request that must succeed.
+    QJsonValue result(const QString& method, const QJsonValue& params = QJsonValue::Undefined, service::RpcSession* on = nullptr);
+    QJsonObject open(const QString& provider, const QJsonValue& params = QJsonValue::Undefined, service::RpcSession* on = nullptr);
+    qint64 execute(const QString& provider, const QJsonValue& params = QJsonValue::Undefined, service::RpcSession* on = nullptr);
+    // The error code of a request that must fail.
+    int errorCode(const QString& method, const QJsonValue& params = QJsonValue::Undefined, service::RpcSession* on = nullptr);
+
+    // A query on the test's own connection.
+    std::vector<std::vector<db::Value>> select(const QString& sql);
+    QVariant storedCounter() const;
+
+    testsupport::TestDatabase database;
+    QTemporaryDir storeDir;
+    host::SettingsStore store;
+    host::OperatorSettings operatorSettings;
+    service::ServiceContext context;
+    service::RpcSession session{context};
+};
+
+}  // namespace servicetest
