@@ -157,10 +157,13 @@ int main(int argc, char** argv)
     });
     const double directMs = bestOf([&] { paintDirectly(dir.filePath("direct.pdf"), pages, runs); });
 
-    std::printf("report engine: %d records, %d pages, %d text runs (best of %d)\n", kRecords, pages, runs, kRepeats);
-    std::printf("  QPdfWriter, %d runs painted directly: %9.1f ms\n", runs, directMs);
-    std::printf("  engine layout alone:                  %9.1f ms   ratio %.2f\n", layoutMs, layoutMs / directMs);
-    std::printf("  engine layout + PDF:                  %9.1f ms   ratio %.2f\n", layoutAndPdfMs,
-                layoutAndPdfMs / directMs);
+    // One figure a line, "name: value unit", as scripts/run-bench shows them.
+    std::printf("report engine records: %d\nreport engine pages: %d\nreport engine text runs: %d\n", kRecords,
+                pages, runs);
+    std::printf("report engine direct QPdfWriter painting (best of %d): %.1f ms\n", kRepeats, directMs);
+    std::printf("report engine layout alone: %.1f ms\n", layoutMs);
+    std::printf("report engine layout alone / direct painting: %.2f x\n", layoutMs / directMs);
+    std::printf("report engine layout + PDF: %.1f ms\n", layoutAndPdfMs);
+    std::printf("report engine layout + PDF / direct painting: %.2f x\n", layoutAndPdfMs / directMs);
     return 0;
 }
