@@ -9,6 +9,8 @@
 
 #include <QStringList>
 
+#include <cstdint>
+
 namespace reports::parvietpz {
 
 // Field `name` of the current row. Throws db::DbError when there is none.
