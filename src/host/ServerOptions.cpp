@@ -93,6 +93,12 @@ struct CommandLine {
     const QCommandLineOption printWaybill = valueOption("print-waybill", QStringLiteral("Print the waybill with key ISN."),
                                                         "ISN");
 
+    // --help, --help-all or --version.
+    bool asksForText() const
+    {
+        return parser.isSet(help) || parser.isSet(QStringLiteral("help-all")) || parser.isSet(version);
+    }
+
     // The options of the parsed command line; throws UsageError.
     ServerOptions options() const
     {
@@ -152,7 +158,7 @@ void createDemoDatabase(const db::ConnectionOptions& connection, const QDir& pro
 ApplicationKind applicationKind(const QStringList& arguments)
 {
     CommandLine c;
-    if (!c.parser.parse(arguments) || c.parser.isSet(c.help) || c.parser.isSet(c.version))
+    if (!c.parser.parse(arguments) || c.asksForText())
         return ApplicationKind::Console;
     try {
         return c.options().headless ? ApplicationKind::Headless : ApplicationKind::Window;
@@ -166,10 +172,9 @@ ServerOptions parseServerOptions(const QStringList& arguments)
     CommandLine c;
     if (!c.parser.parse(arguments))
         throw UsageError(c.parser.errorText().toStdString());
-    if (c.parser.isSet(c.help))
-        c.parser.showHelp(0);
-    if (c.parser.isSet(c.version))
-        c.parser.showVersion();
+    // Prints the help or the version and exits.
+    if (c.asksForText())
+        c.parser.process(arguments);
     return c.options();
 }
 

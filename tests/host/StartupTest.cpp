@@ -4,6 +4,10 @@
 #include "StoreFixture.h"
 #include "TestDatabase.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -23,11 +27,14 @@ quint16 freePort()
 
 class StartupTest : public StoreTest {
 protected:
-    void start(QStringList arguments)
+    // Headless unless told otherwise: a window would show start-up errors in
+    // a message box that nobody closes.
+    void start(QStringList arguments, bool headless = true)
     {
+        if (headless)
+            arguments << QStringLiteral("--headless");
         server.setProgram(QStringLiteral(KELVO_SERVER));
-        server.setArguments(arguments << QStringLiteral("--headless") << QStringLiteral("--listen")
-                                      << QStringLiteral("127.0.0.1"));
+        server.setArguments(arguments << QStringLiteral("--listen") << QStringLiteral("127.0.0.1"));
         server.start();
         ASSERT_TRUE(server.waitForStarted());
     }
@@ -89,12 +96,15 @@ TEST_F(StartupTest, BadOptionIsAUsageError)
     EXPECT_TRUE(errorOutput().contains(QStringLiteral("--port")));
 }
 
-TEST_F(StartupTest, HeadlessServerServesThenSavesAndClosesClientsOnSigterm)
+class ServingTest : public StartupTest, public ::testing::WithParamInterface<bool> {};
+
+// With the window (offscreen) SIGTERM closes it, which saves the settings.
+TEST_P(ServingTest, ServesThenSavesAndClosesClientsOnSigterm)
 {
     const testsupport::TestDatabase database;
     const quint16 port = freePort();
-    start({QStringLiteral("--port"), QString::number(port), QStringLiteral("--database"),
-           database.options().database});
+    start({QStringLiteral("--port"), QString::number(port), QStringLiteral("--database"), database.options().database},
+          GetParam());
     QTcpSocket client;
     ASSERT_TRUE(connectTo(client, port)) << errorOutput().toStdString();
 
@@ -112,6 +122,46 @@ TEST_F(StartupTest, HeadlessServerServesThenSavesAndClosesClientsOnSigterm)
     const QString today = QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
     EXPECT_EQ(storedObject(), QJsonDocument::fromJson(QStringLiteral(R"({"Datums": "%1", "Datums2": "%1",
         "Kopijas": 2})").arg(today).toUtf8()).object());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ServingTest, ::testing::Values(true, false),
+                         [](const auto& mode) { return std::string(mode.param ? "Headless" : "Window"); });
+
+TEST_F(StartupTest, DemoMakesItsDatabaseOnceAndKeepsItsOwnStore)
+{
+    const QDir project(home.filePath(QStringLiteral("project")));
+    ASSERT_TRUE(QDir().mkpath(project.path()));
+    ASSERT_TRUE(QFile::link(testsupport::sourcePath(QStringLiteral("db")), project.filePath(QStringLiteral("db"))));
+    server.setWorkingDirectory(project.path());
+    const quint16 port = freePort();
+    const QStringList arguments = {QStringLiteral("--demo"), QStringLiteral("--port"), QString::number(port)};
+
+    for (int run = 1; run <= 2; ++run) {
+        start(arguments);
+        QTcpSocket client;
+        ASSERT_TRUE(connectTo(client, port)) << errorOutput().toStdString();
+        client.write(R"({"jsonrpc": "2.0", "id": 1, "method": "open", "params": {"provider": "DataSetProvider_PRECE"}})"
+                     "\n");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 10000));
+        const QJsonObject result = QJsonDocument::fromJson(client.readLine()).object().value(QStringLiteral("result")).toObject();
+        EXPECT_FALSE(result.value(QStringLiteral("rows")).toArray().isEmpty()) << "run " << run;
+        if (run == 1) {
+            // The second run must find this very file again.
+            ASSERT_TRUE(QFile::exists(project.filePath(QStringLiteral("var/demo.fdb"))));
+            QFile marker(project.filePath(QStringLiteral("var/demo.fdb")));
+            ASSERT_TRUE(marker.setPermissions(marker.permissions() | QFileDevice::ExeOther));
+        }
+        server.terminate();
+        ASSERT_EQ(exitCode(), 0) << errorOutput().toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(project.filePath(QStringLiteral("var/demo.fdb"))).permissions() & QFileDevice::ExeOther);
+    EXPECT_TRUE(QFileInfo(project.filePath(QStringLiteral("var/prints"))).isDir());
+    const QString today = QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
+    QFile demoStore(project.filePath(QStringLiteral("var/Dravun.json")));
+    ASSERT_TRUE(demoStore.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QJsonDocument::fromJson(demoStore.readAll()).object().value(QStringLiteral("Datums")).toString(), today);
+    // The user's own store is left alone.
+    EXPECT_FALSE(storeExists());
 }
 
 }  // namespace
