@@ -70,7 +70,8 @@ std::optional<qint64> wholeNumber(const QJsonValue& v)
 std::optional<double> anyNumber(const QJsonValue& v)
 {
     bool ok = v.isDouble();
-    const double d = v.isString() ? v.toString().trimmed().toDouble(&ok) : v.toDouble();
+    // As the text of a number, the regional decimal comma is read as well.
+    const double d = v.isString() ? v.toString().trimmed().replace(u',', u'.').toDouble(&ok) : v.toDouble();
     return ok && std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
 }
 

@@ -166,7 +166,12 @@ TEST_F(ProvidersTest, CertificatesAreThoseValidTodayForTheGoodsInTheDepartment)
 
 TEST_F(ProvidersTest, UpdatesAndInsertsChangeTheirRowsAndANamelessKeyChangesNothing)
 {
-    EXPECT_EQ(execute("DataSetProvider_O_PASPRCupd", QJsonObject{{"ATKR_DAUDZ", 2.5}, {"ISPASPRC", 0}, {"ISN", 1}}), 1);
+    // A typed number may come as its text, with the regional decimal comma.
+    EXPECT_EQ(execute("DataSetProvider_O_PASPRCupd",
+                      QJsonArray{QJsonObject{{"name", "ATKR_DAUDZ"}, {"type", "float"}, {"value", "2,5"}},
+                                 QJsonObject{{"name", "ISPASPRC"}, {"type", "integer"}, {"value", "0"}},
+                                 QJsonObject{{"name", "ISN"}, {"type", "integer"}, {"value", 1}}}),
+              1);
     EXPECT_EQ(execute("DataSetProvider_O_PARPAVupd", QJsonObject{{"ISMASINA", 2}, {"ISN", 11}}), 1);
     EXPECT_EQ(execute("DataSetProvider_O_PARPRCupd", QJsonObject{{"ISSERTIF", 3}, {"ISN", 101}}), 1);
     EXPECT_EQ(execute("DataSetProvider_O_PARPRCins",
