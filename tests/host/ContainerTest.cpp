@@ -22,6 +22,7 @@ struct SessionLog {
     std::atomic<int> created = 0;
     std::atomic<int> destroyed = 0;
     std::atomic<int> destroyedOnAnotherThread = 0;
+    std::atomic<int> started = 0;
     std::atomic<int> handled = 0;
 };
 
@@ -40,6 +41,7 @@ public:
 
     QByteArray handle(const QByteArray& line)
     {
+        ++log_.started;
         if (line == "sleep")
             std::this_thread::sleep_for(kSlowRequest);
         ++log_.handled;
@@ -229,8 +231,7 @@ TEST_F(ContainerTest, ClientVanishingMidRequestDisturbsNothing)
     auto vanishing = connectClient();
     auto other = connectClient();
     vanishing->write("sleep\n");
-    ASSERT_TRUE(vanishing->waitForBytesWritten(1000));
-    QTest::qWait(50);
+    ASSERT_TRUE(waitFor([&] { return log.started == 1; }));
     vanishing->abort();
 
     EXPECT_EQ(ask(*other, "meanwhile"), "echo meanwhile");
@@ -249,8 +250,7 @@ TEST_F(ContainerTest, StopClosesTheListenerThenTheClientsAfterTheirRequests)
     auto busy = connectClient();
     EXPECT_EQ(ask(*idle, "a"), "echo a");
     busy->write("sleep\n");
-    ASSERT_TRUE(busy->waitForBytesWritten(1000));
-    ASSERT_TRUE(waitFor([&] { return log.created == 2; }));
+    ASSERT_TRUE(waitFor([&] { return log.started == 2; }));
     const quint16 port = container->port();
 
     container->stop();
