@@ -183,6 +183,7 @@ public:
         settings();
         batch_.finish();
         restartGenerators();
+        refreshIndexStatistics();
         WarehouseFacts facts;
         facts.version = kWarehouseVersion;
         facts.lastDay = lastDay_;
@@ -490,6 +491,20 @@ private:
         for (const auto& [generator, key] : lastKeys)
             script += QStringLiteral("ALTER SEQUENCE %1 RESTART WITH %2;\n").arg(QLatin1String(generator)).arg(key);
         batch_.connection().runScript(script);
+    }
+
+    // The indexes were made on empty tables; without their selectivity the
+    // optimizer joins the pending lines from the wrong end, as it would not
+    // on a database restored from a backup.
+    void refreshIndexStatistics()
+    {
+        db::Connection& c = batch_.connection();
+        db::Query indexes(c, QStringLiteral("SELECT TRIM(RDB$INDEX_NAME) FROM RDB$INDICES WHERE RDB$SYSTEM_FLAG = 0"));
+        QString script;
+        for (indexes.open(); !indexes.eof(); indexes.next())
+            script += QStringLiteral("SET STATISTICS INDEX %1;\n").arg(indexes.field(0).asString());
+        indexes.close();
+        c.runScript(script);
     }
 
     Batch batch_;
