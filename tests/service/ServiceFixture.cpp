@@ -75,7 +75,8 @@ ServiceTest::ServiceTest()
 
 QJsonObject ServiceTest::call(const QString& method, const QJsonValue& params, service::RpcSession* on)
 {
-    return parseLine((on ? *on : session).handle(requestLine(1, method, params)));
+    const QByteArray line = requestLine(1, method, params);
+    return parseLine(on ? on->handle(line) : transport(line));
 }
 
 QJsonValue ServiceTest::result(const QString& method, const QJsonValue& params, service::RpcSession* on)

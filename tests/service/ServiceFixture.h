@@ -11,6 +11,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace servicetest {
@@ -26,7 +28,7 @@ class ServiceTest : public ::testing::Test {
 protected:
     ServiceTest();
 
-    // One request through `on` (default: the fixture's session); the whole
+    // One request through `on`, or else through `transport`; the whole
     // response object.
     QJsonObject call(const QString& method, const QJsonValue& params = QJsonValue::Undefined, service::RpcSession* on = nullptr);
     // The result of a request that must succeed.
@@ -46,6 +48,11 @@ protected:
     host::OperatorSettings operatorSettings;
     service::ServiceContext context;
     service::RpcSession session{context};
+    // How a request line reaches the fixture's session and its answer comes
+    // back; at first directly.
+    std::function<QByteArray(const QByteArray&)> transport = [this](const QByteArray& line) {
+        return session.handle(line);
+    };
 };
 
 }  // namespace servicetest

@@ -3,8 +3,8 @@
 // a waybill step by step.
 
 #include "KelvoServerMethodsUnit.h"
-#include "ServiceFixture.h"
 #include "WaybillCounter.h"
+#include "WaybillFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,53 +21,6 @@
 using namespace servicetest;
 
 namespace {
-
-const char* const kRows = R"(
-INSERT INTO N_ISI (ISN) VALUES (1);
-INSERT INTO N_DEPART (ISN, GNOS, KARTIBA, GRUPA) VALUES (1, 'Noliktava', 10, '|N|');
-INSERT INTO N_DEPART (ISN, GNOS, KARTIBA, GRUPA) VALUES (2, 'Centrs', 20, '|R|');
-INSERT INTO N_KLIENT (ISN, GNOS) VALUES (1, 'Piegādātājs');
-INSERT INTO N_KLPREC (ISN, GNOS, ARTIKULS, ISPRKLIENT, PARDCENA1, NODOKLIS) VALUES (1, 'Piens', '1001', 1, 0.89, 21);
-INSERT INTO N_KLPREC (ISN, GNOS, ARTIKULS, ISPRKLIENT, PARDCENA1, NODOKLIS, ALKOHOLS) VALUES (2, 'Degvīns', '4001', 1, 9.9, 21, 40);
-INSERT INTO N_MASINA (ISN, GNOS) VALUES (1, 'Volvo, J. Bērziņš');
-INSERT INTO O_PASPAV (ISN, ISNODALA, ISNODALAUZ, DATUMS, PIEGADPIRCEJS) VALUES (101, 2, 1, '2026-12-09', 1);
-INSERT INTO O_PASPRC (ISN, ISPASPAV, ISPRECE, DAUDZUMS, APSTIPRIN_DAUDZ, ATKR_DAUDZ, CENA, NODOKLIS) VALUES (1001, 101, 1, 10, 10, 0, 0.7, 21);
-INSERT INTO O_PASPRC (ISN, ISPASPAV, ISPRECE, DAUDZUMS, APSTIPRIN_DAUDZ, ATKR_DAUDZ, CENA, NODOKLIS) VALUES (1002, 101, 2, 3, 3, 0, 8, 21);
-INSERT INTO N_SERTIF (ISN, GNOS) VALUES (2, 'Atbilstības sertifikāts 17');
-INSERT INTO N_SERTPREC (ISSERTIF, ISPRECE, ISNODALA) VALUES (2, 1, 2);
-)";
-
-const QDate kDay{2026, 12, 9};
-
-QJsonObject newWaybill(int receiver)
-{
-    return {{"DATUMS", "2026-12-09"}, {"ISNODALANO", 99}, {"ISNODALAUZ", receiver}, {"NR_PAVADZ", "from client"}};
-}
-
-class WaybillTest : public ServiceTest {
-protected:
-    WaybillTest()
-    {
-        database.run(QString::fromUtf8(kRows));
-        operatorSettings.setSendingDepartment(1);
-        operatorSettings.setDateFrom(kDay);
-        operatorSettings.setDateTo(kDay);
-    }
-
-    void storeCounter(const QVariant& value)
-    {
-        ASSERT_TRUE(store.update([&](host::SettingsStore::Values& values) {
-            values.insert("Datums", "09.12.2026");
-            if (value.isValid())
-                values.insert(service::kWaybillCounterName, value);
-        }));
-    }
-
-    std::vector<std::vector<db::Value>> waybills()
-    {
-        return select("SELECT NR_PAVADZ, ISNODALANO, ISNODALAUZ, PZ_SERIJA, DATUMS FROM O_PARPAV ORDER BY ISN");
-    }
-};
 
 // Makes a file immutable for as long as it lives (even root cannot replace
 // it then).
@@ -263,48 +216,5 @@ TEST_F(WaybillTest, TwentyWaybillsCreatedAtOnceGetTwentyNumbers)
 
 TEST_F(WaybillTest, AHandheldBuildsAWaybill)
 {
-    // The goods to collect and the lines of the first item.
-    EXPECT_EQ(integerColumn(open("DataSetProvider_PRECE"), "ISPRECE"), (std::vector<qint64>{2, 1}));
-    const QJsonObject milkLines = open("DataSetProvider_EMPLOYEE", QJsonObject{{"ISPRECE", 1}, {"GRUPA", "R"}});
-    ASSERT_EQ(integerColumn(milkLines, "ISN"), std::vector<qint64>{1001});
-    const int receiver = cell(milkLines, 0, "ISNODALA").toInt();
-
-    // Create the waybill and find its key among the open ones.
-    EXPECT_EQ(execute("DataSetProvider_O_PARPAVins", newWaybill(receiver)), 1);
-    const QJsonObject openWaybill{{"DATUMS", "2026-12-09"}, {"ISNODALANO", 0}, {"ISNODALAUZ", receiver}};
-    const QJsonObject listed = open("DataSetProvider_O_PARPAV", openWaybill);
-    ASSERT_EQ(listed["rows"].toArray().size(), 1);
-    const int waybill = cell(listed, 0, "ISN").toInt();
-
-    // A line for each goods item, its key read back; the collected
-    // quantities recorded on the order lines.
-    const auto addLine = [&](int goods, double quantity) {
-        EXPECT_EQ(execute("DataSetProvider_O_PARPRCins",
-                          QJsonObject{{"ISPARVPAV", waybill}, {"ISPRECE", goods}, {"PARD_CENA", 0.89}, {"CENA", 0.7},
-                                      {"DAUDZUMS", quantity}, {"NODOKLIS", 21}, {"ISSERTIF", 0}}),
-                  1);
-        return cell(open("DataSetProvider_O_PARPRCnew"), 0, "ISN").toInt();
-    };
-    const int milkLine = addLine(1, 10);
-    EXPECT_EQ(execute("DataSetProvider_O_PASPRCupd", QJsonObject{{"ATKR_DAUDZ", 10}, {"ISPASPRC", 0}, {"ISN", 1001}}), 1);
-    addLine(2, 1);
-    EXPECT_EQ(execute("DataSetProvider_O_PASPRCupd", QJsonObject{{"ATKR_DAUDZ", 1}, {"ISPASPRC", 0}, {"ISN", 1002}}), 1);
-
-    // A certificate for the milk line, and the car.
-    const QJsonObject certificates = open("DataSetProvider_sertifikati", QJsonObject{{"ISPRECE", 1}, {"ISDEPART", receiver}});
-    ASSERT_EQ(integerColumn(certificates, "ISSERTIF"), std::vector<qint64>{2});
-    EXPECT_EQ(execute("DataSetProvider_O_PARPRCupd", QJsonObject{{"ISSERTIF", 2}, {"ISN", milkLine}}), 1);
-    const int car = cell(open("DataSetProvider_soferi"), 0, "ISN").toInt();
-    EXPECT_EQ(execute("DataSetProvider_O_PARPAVupd", QJsonObject{{"ISMASINA", car}, {"ISN", waybill}}), 1);
-
-    // The collected milk has left the pending lists; the spirit, collected
-    // in part, stays.
-    EXPECT_TRUE(open("DataSetProvider_EMPLOYEE")["rows"].toArray().isEmpty());
-    EXPECT_EQ(integerColumn(open("DataSetProvider_PRECE"), "ISPRECE"), std::vector<qint64>{2});
-    const QJsonObject after = open("DataSetProvider_O_PARPAV", openWaybill);
-    EXPECT_EQ(after["rows"].toArray(), (QJsonArray{QJsonArray{waybill, car, 1, 2}}));
-    EXPECT_EQ(select("SELECT NR_PAVADZ, ISNODALANO, ISMASINA FROM O_PARPAV"),
-              (std::vector<std::vector<db::Value>>{{"9171900001", std::int32_t{1}, std::int32_t{car}}}));
-    EXPECT_EQ(select(QString("SELECT ISSERTIF, ISPRECE FROM O_PARPRC WHERE ISN = %1").arg(milkLine)),
-              (std::vector<std::vector<db::Value>>{{std::int32_t{2}, std::int32_t{1}}}));
+    buildAWaybillAsAHandheld();
 }
