@@ -61,10 +61,10 @@ void setParam(db::Query& dataSet, QStringView name, db::Type type, db::Value val
     param.setValue(std::move(value));
 }
 
-std::vector<db::Param> designedParams(const ProviderSpec& spec)
+std::vector<db::Param> designedParams(const ProviderEntry& entry)
 {
     std::vector<db::Param> params;
-    for (const ParamSpec& p : spec.params) {
+    for (const DeclaredParam& p : entry.params) {
         params.emplace_back(p.name);
         if (p.type)
             params.back().setType(*p.type);
@@ -88,16 +88,16 @@ TKelvoServerMethods_EMPLOYEE::TKelvoServerMethods_EMPLOYEE(const ServiceContext&
           return options;
       }())
 {
-    for (const ProviderSpec& spec : providerCatalogue()) {
-        auto dataSet = std::make_unique<db::Query>(connection_, spec.statement);
-        dataSet->setParams(designedParams(spec));
-        for (const FieldSpec& field : spec.fields) {
+    for (const ProviderEntry& entry : providerCatalogue()) {
+        auto dataSet = std::make_unique<db::Query>(connection_, entry.statement);
+        dataSet->setParams(designedParams(entry));
+        for (const PersistentField& field : entry.fields) {
             if (field.calculated)
                 dataSet->addCalculatedField(field.name, field.type, field.size);
         }
-        if (spec.calcFields)
-            dataSet->setOnCalcFields([this, handler = spec.calcFields](db::Query& q) { (this->*handler)(q); });
-        providers_.push_back({&spec, std::move(dataSet)});
+        if (entry.calcFields)
+            dataSet->setOnCalcFields([this, handler = entry.calcFields](db::Query& q) { (this->*handler)(q); });
+        providers_.push_back({&entry, std::move(dataSet)});
     }
     connection_.attach();
 }
@@ -140,8 +140,8 @@ Rows TKelvoServerMethods_EMPLOYEE::open(QStringView providerName, std::vector<db
     return guarded([&] {
         db::Query& dataSet = prepare(p, std::move(params));
         dataSet.open();
-        if (p.spec->afterOpen)
-            (this->*p.spec->afterOpen)(dataSet);
+        if (p.entry->afterOpen)
+            (this->*p.entry->afterOpen)(dataSet);
         Rows rows = packRows(p);
         dataSet.close();
         return rows;
@@ -157,7 +157,7 @@ std::int64_t TKelvoServerMethods_EMPLOYEE::execute(QStringView providerName, std
 const db::Query& TKelvoServerMethods_EMPLOYEE::dataSet(QStringView suffix) const
 {
     for (const Provider& p : providers_) {
-        if (p.spec->suffix == suffix)
+        if (p.entry->suffix == suffix)
             return *p.dataSet;
     }
     throw std::out_of_range("no dataset SQLDataSet_" + suffix.toString().toStdString());
@@ -167,12 +167,12 @@ TKelvoServerMethods_EMPLOYEE::Provider& TKelvoServerMethods_EMPLOYEE::provider(Q
                                                                                ProviderUse use)
 {
     const auto p = std::find_if(providers_.begin(), providers_.end(),
-                                [&](const Provider& candidate) { return candidate.spec->providerName() == providerName; });
+                                [&](const Provider& candidate) { return candidate.entry->providerName() == providerName; });
     if (p == providers_.end())
         throw InvalidParams(QStringLiteral("Unknown provider '%1'").arg(providerName));
-    if (p->spec->use != use)
+    if (p->entry->use != use)
         throw InvalidParams(QStringLiteral("Provider '%1' is used with %2")
-                                .arg(providerName, p->spec->use == ProviderUse::Open ? u"open" : u"execute"));
+                                .arg(providerName, p->entry->use == ProviderUse::Open ? u"open" : u"execute"));
     return *p;
 }
 
@@ -181,8 +181,8 @@ db::Query& TKelvoServerMethods_EMPLOYEE::prepare(Provider& provider, std::vector
     db::Query& dataSet = *provider.dataSet;
     if (!params.empty())
         dataSet.setParams(std::move(params));
-    if (provider.spec->prepare)
-        (this->*provider.spec->prepare)(dataSet, context_.operatorSettings->snapshot());
+    if (provider.entry->prepare)
+        (this->*provider.entry->prepare)(dataSet, context_.operatorSettings->snapshot());
     checkStatementParams(dataSet);
     return dataSet;
 }
@@ -192,12 +192,12 @@ Rows TKelvoServerMethods_EMPLOYEE::packRows(Provider& provider)
     db::Query& dataSet = *provider.dataSet;
     Rows result;
     std::vector<int> sources;  // the dataset column of each answer column
-    if (provider.spec->fields.empty()) {
+    if (provider.entry->fields.empty()) {
         result.columns = dataSet.columns();
         for (int i = 0; i < static_cast<int>(result.columns.size()); ++i)
             sources.push_back(i);
     } else {
-        for (const FieldSpec& field : provider.spec->fields) {
+        for (const PersistentField& field : provider.entry->fields) {
             db::Column column;
             column.name = field.name;
             column.type = field.type;

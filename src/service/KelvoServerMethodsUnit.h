@@ -69,7 +69,7 @@ public:
 
 private:
     struct Provider {
-        const ProviderSpec* spec;
+        const ProviderEntry* entry;
         std::unique_ptr<db::Query> dataSet;
     };
 

@@ -227,17 +227,17 @@ QJsonObject encodeRows(const Rows& rows)
 QJsonArray encodeCatalogue()
 {
     QJsonArray catalogue;
-    for (const ProviderSpec& spec : providerCatalogue()) {
+    for (const ProviderEntry& entry : providerCatalogue()) {
         QJsonArray params;
-        for (const ParamSpec& param : spec.params) {
+        for (const DeclaredParam& param : entry.params) {
             params.append(QJsonObject{
                 {u"name"_qs, param.name},
                 {u"type"_qs, param.type ? QJsonValue(protocolTypeName(*param.type)) : QJsonValue(QJsonValue::Null)},
             });
         }
         catalogue.append(QJsonObject{
-            {u"name"_qs, spec.providerName()},
-            {u"use"_qs, spec.use == ProviderUse::Open ? u"open"_qs : u"execute"_qs},
+            {u"name"_qs, entry.providerName()},
+            {u"use"_qs, entry.use == ProviderUse::Open ? u"open"_qs : u"execute"_qs},
             {u"parameters"_qs, params},
         });
     }

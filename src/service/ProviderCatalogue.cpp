@@ -12,7 +12,7 @@ constexpr auto Open = ProviderUse::Open;
 constexpr auto Execute = ProviderUse::Execute;
 constexpr std::nullopt_t AsSent = std::nullopt;
 
-std::vector<ProviderSpec> makeCatalogue()
+std::vector<ProviderEntry> makeCatalogue()
 {
     return {
         {u"EMPLOYEE"_qs, Open, {},
@@ -82,19 +82,10 @@ std::vector<ProviderSpec> makeCatalogue()
 
 }  // namespace
 
-const std::vector<ProviderSpec>& providerCatalogue()
+const std::vector<ProviderEntry>& providerCatalogue()
 {
-    static const std::vector<ProviderSpec> catalogue = makeCatalogue();
+    static const std::vector<ProviderEntry> catalogue = makeCatalogue();
     return catalogue;
-}
-
-const ProviderSpec* findProvider(QStringView providerName)
-{
-    for (const ProviderSpec& spec : providerCatalogue()) {
-        if (spec.providerName() == providerName)
-            return &spec;
-    }
-    return nullptr;
 }
 
 }  // namespace service

@@ -25,13 +25,13 @@ class TKelvoServerMethods_EMPLOYEE;
 
 enum class ProviderUse { Open, Execute };
 
-struct ParamSpec {
+struct DeclaredParam {
     QString name;
     std::optional<db::Type> type;  // none: the value keeps the type it is sent in
 };
 
 // A persistent field: fixes a column's place, type and size in the answer.
-struct FieldSpec {
+struct PersistentField {
     QString name;
     db::Type type;
     int size = 0;  // characters, for text
@@ -45,12 +45,12 @@ using PrepareHandler = void (TKelvoServerMethods_EMPLOYEE::*)(db::Query&, const 
 // Calculated fields (per row) and after open.
 using DataSetHandler = void (TKelvoServerMethods_EMPLOYEE::*)(db::Query&);
 
-struct ProviderSpec {
+struct ProviderEntry {
     QString suffix;
     ProviderUse use;
     QString statement;  // empty: the prepare handler builds it at open time
-    std::vector<ParamSpec> params;
-    std::vector<FieldSpec> fields;  // empty: the statement's columns as the database types them
+    std::vector<DeclaredParam> params;
+    std::vector<PersistentField> fields;  // empty: the statement's columns as the database types them
     PrepareHandler prepare = nullptr;
     DataSetHandler calcFields = nullptr;
     DataSetHandler afterOpen = nullptr;
@@ -59,9 +59,6 @@ struct ProviderSpec {
     QString dataSetName() const { return QStringLiteral("SQLDataSet_") + suffix; }
 };
 
-const std::vector<ProviderSpec>& providerCatalogue();
-// By provider name (DataSetProvider_...), exactly as published; nullptr when
-// there is none.
-const ProviderSpec* findProvider(QStringView providerName);
+const std::vector<ProviderEntry>& providerCatalogue();
 
 }  // namespace service
