@@ -8,9 +8,9 @@
 namespace alcoholwaybill {
 namespace {
 
-using LayoutTest = AlcoholWaybillTest;
+using AlcoholLayoutTest = AlcoholWaybillTest;
 
-TEST_F(LayoutTest, BandsHaveTheirHeightsAndFrameLines)
+TEST_F(AlcoholLayoutTest, BandsHaveTheirHeightsAndFrameLines)
 {
     run("INSERT INTO N_SERTIF (ISN, GNOS, GNOS2) VALUES (5, 'Kvalitātes sert. VA-2025/12', 'alus');");
     addLines({{.isn = 1, .certificate = "5"}});
@@ -62,7 +62,7 @@ TEST_F(LayoutTest, BandsHaveTheirHeightsAndFrameLines)
     }
 }
 
-TEST_F(LayoutTest, LongGoodsNameWrapsAndGrowsOnlyItsOwnLine)
+TEST_F(AlcoholLayoutTest, LongGoodsNameWrapsAndGrowsOnlyItsOwnLine)
 {
     run("UPDATE N_KLPREC SET GNOS = 'Degvīns \"Rīgas Oriģinālais\" ar dzērveņu un medus piedevu, "
         "dāvanu iepakojumā ar divām glāzēm, 40 % tilp., 0,7 l pudelē' WHERE ISN = 1;"
@@ -83,7 +83,7 @@ TEST_F(LayoutTest, LongGoodsNameWrapsAndGrowsOnlyItsOwnLine)
 // lines; the receiving department's keep their one line however long, and
 // leave the title band its height. A long car text grows the band: the
 // driver line is its last.
-TEST_F(LayoutTest, LongTitleTextsWrapExceptTheReceivingDepartmentsAddresses)
+TEST_F(AlcoholLayoutTest, LongTitleTextsWrapExceptTheReceivingDepartmentsAddresses)
 {
     addLines({{.isn = 1}});
     const QString wideAddress = "ĶEMERU MEŽMALAS MUIŽAS NOLIKTAVU KOMPLEKSS, MĀLPILS, LV-2152";  // for 7 pt

@@ -6,10 +6,10 @@
 namespace alcoholwaybill {
 namespace {
 
-using QueryTest = AlcoholWaybillTest;
+using AlcoholQueryTest = AlcoholWaybillTest;
 
 // The quantity of each line names it here: the column prints it whole.
-TEST_F(QueryTest, LinesComeByCertificateKeyThenLineKey)
+TEST_F(AlcoholQueryTest, LinesComeByCertificateKeyThenLineKey)
 {
     addLines({{.isn = 4, .quantity = 4, .certificate = "7"},
               {.isn = 2, .quantity = 2, .certificate = "3"},
@@ -21,7 +21,7 @@ TEST_F(QueryTest, LinesComeByCertificateKeyThenLineKey)
     EXPECT_EQ(textsOf(printWaybill(), "QRDBText2"), QStringList({"3", "2", "5", "1", "4"}));
 }
 
-TEST_F(QueryTest, EachPrintRebuildsTheStatementForTheWaybillSet)
+TEST_F(AlcoholQueryTest, EachPrintRebuildsTheStatementForTheWaybillSet)
 {
     run("INSERT INTO O_PARPAV (ISN, DATUMS, NR_PAVADZ, PZ_SERIJA, ISNODALANO, ISNODALAUZ)"
         " VALUES (2, '2017-09-01', '9171800419', 'PL', 2, 1);");
@@ -41,7 +41,7 @@ TEST_F(QueryTest, EachPrintRebuildsTheStatementForTheWaybillSet)
 }
 
 // Goods item 2 has no goods group, goods item 3 a group that does not exist.
-TEST_F(QueryTest, LineWithoutGoodsGroupIsLeftOutWhileStoredTotalsCountIt)
+TEST_F(AlcoholQueryTest, LineWithoutGoodsGroupIsLeftOutWhileStoredTotalsCountIt)
 {
     run("INSERT INTO N_KLPREC (ISN, GNOS, ISPRGRUPA, NODOKLIS) VALUES (2, 'Bez grupas', NULL, 21);"
         "INSERT INTO N_KLPREC (ISN, GNOS, ISPRGRUPA, NODOKLIS) VALUES (3, 'Zudusi grupa', 99, 21);");
@@ -59,7 +59,7 @@ TEST_F(QueryTest, LineWithoutGoodsGroupIsLeftOutWhileStoredTotalsCountIt)
 }
 
 // A waybill without lines, and a key that matches no waybill.
-TEST_F(QueryTest, WaybillWithoutRowsPrintsOnlyItsFixedTexts)
+TEST_F(AlcoholQueryTest, WaybillWithoutRowsPrintsOnlyItsFixedTexts)
 {
     for (const int waybill : {1, 42}) {
         SCOPED_TRACE(waybill);

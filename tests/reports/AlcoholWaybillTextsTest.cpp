@@ -7,9 +7,9 @@
 namespace alcoholwaybill {
 namespace {
 
-using TextsTest = AlcoholWaybillTest;
+using AlcoholTextsTest = AlcoholWaybillTest;
 
-TEST_F(TextsTest, DriverLineKeepsItsFixedPiecesAroundEmptyValues)
+TEST_F(AlcoholTextsTest, DriverLineKeepsItsFixedPiecesAroundEmptyValues)
 {
     run("INSERT INTO N_MASINA (ISN, GNOS, REGNR, VALSTS_NR, VADITAJS) VALUES (2, 'Renault', NULL, 'LD-915', NULL);");
     addLines({{.isn = 1}});
@@ -30,7 +30,7 @@ TEST_F(TextsTest, DriverLineKeepsItsFixedPiecesAroundEmptyValues)
 }
 
 // N_SERTIF holds rows with keys 0 and 1 too: those keys still mean none.
-TEST_F(TextsTest, CertificateLinePrintsOnlyForARealCertificateKey)
+TEST_F(AlcoholTextsTest, CertificateLinePrintsOnlyForARealCertificateKey)
 {
     run("INSERT INTO N_SERTIF (ISN, GNOS, GNOS2) VALUES (0, 'nulle', 'Nr. 0');"
         "INSERT INTO N_SERTIF (ISN, GNOS, GNOS2) VALUES (1, 'viens', 'Nr. 1');"
@@ -61,7 +61,7 @@ TEST_F(TextsTest, CertificateLinePrintsOnlyForARealCertificateKey)
     EXPECT_TRUE(notices.notices().isEmpty());
 }
 
-TEST_F(TextsTest, DatesInWordsWithTheirSuffixes)
+TEST_F(AlcoholTextsTest, DatesInWordsWithTheirSuffixes)
 {
     addLines({{.isn = 1}});
     const struct {
@@ -83,7 +83,7 @@ TEST_F(TextsTest, DatesInWordsWithTheirSuffixes)
 
 // The words are those of the "0.00" text the figures print as; 0.00 is a
 // total, whose words are empty.
-TEST_F(TextsTest, TotalInWords)
+TEST_F(AlcoholTextsTest, TotalInWords)
 {
     addLines({{.isn = 1}});
     const struct {
@@ -107,7 +107,7 @@ TEST_F(TextsTest, TotalInWords)
     }
 }
 
-TEST_F(TextsTest, VatCaptionShowsTheOperatorsRate)
+TEST_F(AlcoholTextsTest, VatCaptionShowsTheOperatorsRate)
 {
     addLines({{.isn = 1}});
     const struct {
@@ -125,7 +125,7 @@ TEST_F(TextsTest, VatCaptionShowsTheOperatorsRate)
     }
 }
 
-TEST_F(TextsTest, IssuerNameReplacesTheBlankOnlyWhenGiven)
+TEST_F(AlcoholTextsTest, IssuerNameReplacesTheBlankOnlyWhenGiven)
 {
     addLines({{.isn = 1}});
     const QString blank = "Vārds, Uzvārds_________________________________";
@@ -137,7 +137,7 @@ TEST_F(TextsTest, IssuerNameReplacesTheBlankOnlyWhenGiven)
     EXPECT_EQ(textsOf(printWaybill(), "QRLabel38"), QStringList({blank}));  // the receiver's stays blank
 }
 
-TEST_F(TextsTest, EveryPageRepeatsTheDateInWordsAndTheColumnHeader)
+TEST_F(AlcoholTextsTest, EveryPageRepeatsTheDateInWordsAndTheColumnHeader)
 {
     QString script;
     for (int isn = 1; isn <= 150; ++isn)
@@ -161,7 +161,7 @@ TEST_F(TextsTest, EveryPageRepeatsTheDateInWordsAndTheColumnHeader)
 
 // Goods item 2: 12.4 per package, 37.4 % alcohol, 0.7 l. The line's own VAT
 // rate (12 %) plays no part in the sales figures; the goods item's 21 % does.
-TEST_F(TextsTest, NumberFormatsOfTheLineColumns)
+TEST_F(AlcoholTextsTest, NumberFormatsOfTheLineColumns)
 {
     run("INSERT INTO N_KLPREC (ISN, GNOS, ISPRGRUPA, NODOKLIS, SKKASTE, ALKOHOLS, LITRAZA)"
         " VALUES (2, 'Balzams', 1, 21, 12.4, 37.4, 0.7);"
