@@ -43,7 +43,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kClients = 100;
 constexpr auto kLoadTime = std::chrono::seconds(20);
-constexpr auto kSingleTime = std::chrono::seconds(5);
+constexpr auto kSingleTime = std::chrono::seconds(10);
 constexpr int kLinesPerWaybill = 5;
 constexpr int kMaxErrorsShown = 5;
 
@@ -359,6 +359,8 @@ void reportPhase(const QString& name, const Phase& phase, std::chrono::seconds d
     for (const QString& e : phase.stats.firstErrors)
         bench::note("%s error: %s", qPrintable(name), qPrintable(e));
     for (const auto& [kind, samples] : phase.stats.latency) {
+        bench::printFigure(QStringLiteral("%1.%2.requests").arg(name, kind), static_cast<double>(samples.count()),
+                           "requests", 0);
         bench::printFigure(QStringLiteral("%1.%2.median").arg(name, kind), samples.median(), "ms", 3);
         bench::printFigure(QStringLiteral("%1.%2.p99").arg(name, kind), samples.p99(), "ms", 3);
     }

@@ -66,11 +66,21 @@ void BenchServer::writeSettingsStore(const WarehouseFacts& facts) const
         throw std::runtime_error("cannot write the server's settings store in " + dir.toStdString());
 }
 
+// Qt wants one, private to the user, even when nothing uses it.
+QString BenchServer::runtimeFolder() const
+{
+    const QString dir = folder_.filePath(QStringLiteral("runtime"));
+    QDir().mkpath(dir);
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return dir;
+}
+
 void BenchServer::start()
 {
     port_ = freeLoopbackPort();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder_.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);

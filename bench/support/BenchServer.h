@@ -33,6 +33,7 @@ public:
 
 private:
     void writeSettingsStore(const WarehouseFacts& facts) const;
+    QString runtimeFolder() const;
 
     QString program_;
     QTemporaryDir folder_;
