@@ -29,7 +29,10 @@
 #include <QMutex>
 
 #include <chrono>
+#include <algorithm>
+#include <iterator>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -114,6 +117,8 @@ std::vector<double> columnValues(const Reply& r, const char* name)
 {
     std::vector<double> values;
     const int c = column(r, name);
+    if (c < 0)
+        return values;
     for (const QJsonValue& row : r.rows())
         values.push_back(row.toArray().at(c).toDouble());
     return values;
@@ -122,7 +127,7 @@ std::vector<double> columnValues(const Reply& r, const char* name)
 class Handheld {
 public:
     Handheld(const MixSetup& setup, int index, int count, Clock::time_point until)
-        : setup_(setup), index_(index), count_(count), until_(until), random_(static_cast<std::uint32_t>(index + 1)),
+        : index_(index), count_(count), until_(until), random_(static_cast<std::uint32_t>(index + 1)),
           receiver_(setup.receivers[static_cast<size_t>(index) % setup.receivers.size()]),
           day_(setup.workingDay.addDays(-(index / static_cast<int>(setup.receivers.size()))))
     {
@@ -139,6 +144,7 @@ public:
         if (ask(QStringLiteral("NODGRUPA"), false, {}, r)) {
             for (const QJsonValue& row : r.rows())
                 groups_ += row.toArray().at(0).toString().split(QLatin1Char('|'), Qt::SkipEmptyParts);
+            groups_.removeDuplicates();
         }
         while (Clock::now() < until_ && !broken_ && !groups_.isEmpty())
             round();
@@ -187,45 +193,65 @@ private:
         return keys;
     }
 
+    // One round of the handheld; it ends early when a request fails or the
+    // time is up.
     void round()
     {
-        Reply goods, lines, before, after, reply;
+        Reply goods, lines;
         if (!ask(QStringLiteral("PRECE"), false, {}, goods) || goods.rows().isEmpty())
             return;
-        std::vector<double> items = columnValues(goods, "ISPRECE");
+        const std::vector<double> items = columnValues(goods, "ISPRECE");
         std::vector<double> own;
-        for (double item : items) {
-            if (static_cast<qint64>(item) % count_ == index_)
-                own.push_back(item);
-        }
+        std::copy_if(items.begin(), items.end(), std::back_inserter(own),
+                     [this](double item) { return static_cast<qint64>(item) % count_ == index_; });
+        // Without goods of its own the handheld still builds a waybill, but
+        // collects nothing.
         const bool mayCollect = !own.empty();
         const auto item = static_cast<qint64>(random_.pick(mayCollect ? own : items));
-        if (!ask(QStringLiteral("EMPLOYEE"), false,
-                 typed({{"ISPRECE", "integer", item}, {"GRUPA", "text", groups_[random_.between(0, int(groups_.size()) - 1)]}}),
+        const QString group = groups_[random_.between(0, static_cast<int>(groups_.size()) - 1)];
+        if (!ask(QStringLiteral("EMPLOYEE"), false, typed({{"ISPRECE", "integer", item}, {"GRUPA", "text", group}}),
                  lines))
             return;
-        if (!ask(QStringLiteral("O_PARPAV"), false, waybillList(), before))
+        const std::optional<qint64> waybill = createWaybill();
+        if (!waybill)
             return;
-        if (!ask(QStringLiteral("O_PARPAVins"), true,
-                 typed({{"DATUMS", "date", day_.toString(Qt::ISODate)},
-                        {"ISNODALANO", "integer", 0},
-                        {"ISNODALAUZ", "integer", receiver_},
-                        {"NR_PAVADZ", "text", QString()}}),
-                 reply))
+        const std::vector<qint64> lineKeys = addLines(*waybill, item, items);
+        if (lineKeys.size() < kLinesPerWaybill || (mayCollect && !collect(lines, lineKeys.front()))
+            || !attachCertificate(item, lineKeys.front()))
             return;
+        chooseCar(*waybill);
+    }
+
+    // The new waybill's key: the one key its list gained by the insert.
+    std::optional<qint64> createWaybill()
+    {
+        Reply before, inserted, after;
+        if (!ask(QStringLiteral("O_PARPAV"), false, waybillList(), before)
+            || !ask(QStringLiteral("O_PARPAVins"), true,
+                    typed({{"DATUMS", "date", day_.toString(Qt::ISODate)},
+                           {"ISNODALANO", "integer", 0},
+                           {"ISNODALAUZ", "integer", receiver_},
+                           {"NR_PAVADZ", "text", QString()}}),
+                    inserted))
+            return std::nullopt;
         ++stats_.waybillsCreated;
         if (!ask(QStringLiteral("O_PARPAV"), false, waybillList(), after))
-            return;
+            return std::nullopt;
         std::set<qint64> added = openWaybills(after);
         for (qint64 key : openWaybills(before))
             added.erase(key);
         if (added.empty()) {
             fail(QStringLiteral("O_PARPAV"), QStringLiteral("the new waybill is not listed"));
-            return;
+            return std::nullopt;
         }
-        const qint64 waybill = *added.rbegin();
+        return *added.rbegin();
+    }
 
+    // Inserts the lines, the item first, each followed by the read of its key.
+    std::vector<qint64> addLines(qint64 waybill, qint64 item, const std::vector<double>& items)
+    {
         std::vector<qint64> lineKeys;
+        Reply reply;
         for (int n = 0; n < kLinesPerWaybill; ++n) {
             const auto goodsItem = n == 0 ? item : static_cast<qint64>(random_.pick(items));
             if (!ask(QStringLiteral("O_PARPRCins"), true,
@@ -235,33 +261,49 @@ private:
                             {"ISSERTIF", "integer", 0}}),
                      reply)
                 || !ask(QStringLiteral("O_PARPRCnew"), false, {}, reply))
-                return;
-            lineKeys.push_back(static_cast<qint64>(columnValues(reply, "ISN").at(0)));
+                break;
+            const std::vector<double> key = columnValues(reply, "ISN");
+            if (key.empty()) {
+                fail(QStringLiteral("O_PARPRCnew"), QStringLiteral("no row"));
+                break;
+            }
+            lineKeys.push_back(static_cast<qint64>(key.front()));
             stats_.lineKeys.emplace_back(waybill, lineKeys.back());
         }
+        return lineKeys;
+    }
 
-        if (mayCollect) {
-            const std::vector<double> orderLines = columnValues(lines, "ISN");
-            const std::vector<double> confirmed = columnValues(lines, "APSTIPRIN_DAUDZ");
-            for (size_t i = 0; i < orderLines.size() && i < kLinesPerWaybill; ++i) {
-                if (!ask(QStringLiteral("O_PASPRCupd"), true,
-                         typed({{"ATKR_DAUDZ", "float", confirmed[i]}, {"ISPASPRC", "integer", lineKeys.front()},
-                                {"ISN", "integer", orderLines[i]}}),
-                         reply))
-                    return;
-            }
+    // Records the pending lines as collected, linked to the waybill line.
+    bool collect(const Reply& lines, qint64 lineKey)
+    {
+        const std::vector<double> orderLines = columnValues(lines, "ISN");
+        const std::vector<double> confirmed = columnValues(lines, "APSTIPRIN_DAUDZ");
+        Reply reply;
+        for (size_t i = 0; i < orderLines.size() && i < kLinesPerWaybill; ++i) {
+            if (!ask(QStringLiteral("O_PASPRCupd"), true,
+                     typed({{"ATKR_DAUDZ", "float", confirmed[i]}, {"ISPASPRC", "integer", lineKey},
+                            {"ISN", "integer", orderLines[i]}}),
+                     reply))
+                return false;
         }
+        return true;
+    }
 
+    bool attachCertificate(qint64 item, qint64 lineKey)
+    {
+        Reply reply;
         if (!ask(QStringLiteral("sertifikati"), false,
                  typed({{"ISPRECE", "integer", item}, {"ISDEPART", "integer", receiver_}}), reply))
-            return;
-        if (const std::vector<double> certificates = columnValues(reply, "ISSERTIF"); !certificates.empty()) {
-            if (!ask(QStringLiteral("O_PARPRCupd"), true,
-                     typed({{"ISSERTIF", "integer", certificates.front()}, {"ISN", "integer", lineKeys.front()}}),
-                     reply))
-                return;
-        }
+            return false;
+        const std::vector<double> certificates = columnValues(reply, "ISSERTIF");
+        return certificates.empty()
+               || ask(QStringLiteral("O_PARPRCupd"), true,
+                      typed({{"ISSERTIF", "integer", certificates.front()}, {"ISN", "integer", lineKey}}), reply);
+    }
 
+    void chooseCar(qint64 waybill)
+    {
+        Reply reply;
         if (!ask(QStringLiteral("soferi"), false, {}, reply) || reply.rows().isEmpty())
             return;
         const std::vector<double> cars = columnValues(reply, "ISN");
@@ -269,7 +311,6 @@ private:
             typed({{"ISMASINA", "integer", random_.pick(cars)}, {"ISN", "integer", waybill}}), reply);
     }
 
-    const MixSetup& setup_;
     const int index_;
     const int count_;
     const Clock::time_point until_;

@@ -400,6 +400,33 @@ private:
         orderLines_ = lineKey;
     }
 
+    struct WaybillLine {
+        std::int32_t item;
+        double price, salePrice, quantity, vat;
+        std::int32_t certificate;
+    };
+    // The lines of one waybill and the totals it stores.
+    struct WaybillContent {
+        std::vector<WaybillLine> lines;
+        double sale = 0, saleVat = 0, purchase = 0, purchaseVat = 0;
+    };
+
+    WaybillContent waybillContent(int lineCount)
+    {
+        WaybillContent w;
+        for (std::int32_t item : documentGoods(lineCount)) {
+            const Item& goods = items_[static_cast<size_t>(item)];
+            const WaybillLine l{item, money(goods.price * 0.75), goods.price, double(random_.between(1, 60)), goods.vat,
+                                !goods.certificates.empty() && random_.chance(0.5) ? random_.pick(goods.certificates) : 0};
+            w.sale += l.salePrice * l.quantity;
+            w.saleVat += l.salePrice * l.quantity * l.vat / 100;
+            w.purchase += l.price * l.quantity;
+            w.purchaseVat += l.price * l.quantity * l.vat / 100;
+            w.lines.push_back(l);
+        }
+        return w;
+    }
+
     // Transfer waybills from the warehouses to the shops; all but a few of
     // the last two days are printed and blocked.
     void waybills()
@@ -417,23 +444,7 @@ private:
         int otherSeries = 0;
         for (int w = 0; w < size_.waybills; ++w) {
             const std::int32_t key = w + 1;
-            struct Line {
-                std::int32_t item;
-                double price, salePrice, quantity, vat;
-                std::int32_t certificate;
-            };
-            std::vector<Line> lines;
-            double sale = 0, saleVat = 0, purchase = 0, purchaseVat = 0;
-            for (std::int32_t item : documentGoods(lineCounts.next())) {
-                const Item& goods = items_[static_cast<size_t>(item)];
-                const Line l{item, money(goods.price * 0.75), goods.price, double(random_.between(1, 60)), goods.vat,
-                             !goods.certificates.empty() && random_.chance(0.5) ? random_.pick(goods.certificates) : 0};
-                sale += l.salePrice * l.quantity;
-                saleVat += l.salePrice * l.quantity * l.vat / 100;
-                purchase += l.price * l.quantity;
-                purchaseVat += l.price * l.quantity * l.vat / 100;
-                lines.push_back(l);
-            }
+            const WaybillContent content = waybillContent(lineCounts.next());
             const QDate date = dateOf(w, size_.waybills);
             const bool own = random_.chance(0.95);
             const bool open = date >= lastDay_.addDays(-1) && random_.chance(0.5);
@@ -441,9 +452,10 @@ private:
                          own ? QString::number(number++) : QStringLiteral("%1").arg(++otherSeries, 6, 10, QLatin1Char('0')),
                          own ? "PL" : "PR", open ? db::Value() : db::Value("T"), random_.chance(0.8) ? 1 : 2,
                          random_.pick(shops_), open ? db::Value() : db::Value(random_.between(1, size_.cars)),
-                         money(sale), money(saleVat), money(sale + saleVat), money(purchase), money(purchaseVat), 2,
-                         "2131", "2130", "5721", "5722", date, QStringLiteral("Preču pārvietošana")});
-            for (const Line& l : lines) {
+                         money(content.sale), money(content.saleVat), money(content.sale + content.saleVat),
+                         money(content.purchase), money(content.purchaseVat), 2, "2131", "2130", "5721", "5722", date,
+                         QStringLiteral("Preču pārvietošana")});
+            for (const WaybillLine& l : content.lines) {
                 line.row({++lineKey, key, l.item, l.price, l.salePrice, l.quantity, l.vat, l.certificate,
                           random_.chance(0.02) ? db::Value(QStringLiteral("Bojāts iepakojums")) : db::Value()});
             }
