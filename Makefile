@@ -1,7 +1,7 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
 BUILD ?= build
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-CTEST_FLAGS ?= --output-on-failure
+CTEST_FLAGS ?= --output-on-failure --parallel 2
 
 .PHONY: all deps build test demo bench clean
 

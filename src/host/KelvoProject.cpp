@@ -8,12 +8,16 @@
 #include "KelvoServerContainerUnit.h"
 #include "KelvoUnit.h"
 #include "OperatorSettings.h"
+#include "PrintProgressWindow.h"
 #include "ServerOptions.h"
 #include "SettingsStore.h"
 #include "TerminationSignals.h"
 
 #include "DbError.h"
 #include "NoticeBox.h"
+#include "PrParvAlkoholaPZForm.h"
+#include "PrParvietPZForm.h"
+#include "PrintStation.h"
 #include "ReportFont.h"
 #include "RpcSession.h"
 #include "ServiceContext.h"
@@ -22,6 +26,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 
@@ -69,10 +74,44 @@ void showStartupError(const QString& message, bool headless)
         QMessageBox::critical(nullptr, QCoreApplication::applicationName(), message);
 }
 
+// The report forms and the print station, created together after the
+// container: the forms live for the process and are reused by every print.
+struct ReportForms {
+    ReportForms(OperatorSettings& settings, const ServerOptions& options)
+        : PrParvietPZ(settings.operatorConnection(), vatRate(settings)),
+          PrParvAlkoholaPZ(settings.operatorConnection(), vatRate(settings)),
+          printStation(settings, PrParvietPZ, PrParvAlkoholaPZ, {options.printer, options.printTo})
+    {
+    }
+
+    static std::function<double()> vatRate(OperatorSettings& settings)
+    {
+        return [&settings] { return settings.snapshot().vatRate; };
+    }
+
+    reports::TPrParvietPZ PrParvietPZ;
+    reports::TPrParvAlkoholaPZ PrParvAlkoholaPZ;
+    service::PrintStation printStation;
+};
+
+// --print-waybill: prints one waybill with the operator's stored settings
+// (the copies) and ends.
+int printOneWaybill(const ServerOptions& options, std::int32_t waybillIsn)
+{
+    SettingsStore store(options.settingsLocation);
+    OperatorSettings settings(operatorConnectionOptions(options));
+    restoreOperatorSettings(store, settings);
+    ReportForms forms(settings, options);
+    forms.printStation.printWaybill(waybillIsn);
+    return 0;
+}
+
 int serve(ServerOptions options)
 {
     if (options.demo)
         prepareDemo(options);
+    if (options.printWaybill)
+        return printOneWaybill(options, *options.printWaybill);
     SettingsStore store(options.settingsLocation);
     OperatorSettings settings(operatorConnectionOptions(options));
 
@@ -81,11 +120,26 @@ int serve(ServerOptions options)
     if (!options.headless)
         Form1 = std::make_unique<TForm1>(settings, store);
 
-    // Clients are served from here on.
-    const service::ServiceContext context{employeeConnectionOptions(options), &settings, &store};
+    // Clients are served from here on. A print request that comes before the
+    // report forms exist is refused rather than lost silently.
+    std::atomic<service::PrintStation*> printStation{nullptr};
+    service::ServiceContext context{employeeConnectionOptions(options), &settings, &store, {}};
+    context.printWaybill = [&printStation](std::int32_t waybillIsn, std::int32_t alcoholLines) {
+        service::PrintStation* station = printStation.load();
+        if (!station)
+            throw service::PrintError("The server is still starting; try the print again");
+        station->printRequest(waybillIsn, alcoholLines);
+    };
     TServerContainer1 ServerContainer1(DSServerClass1GetClass(context), options.listen);
 
-    // The report forms PrParvietPZ and PrParvAlkoholaPZ are created here.
+    ReportForms forms(settings, options);
+    printStation.store(&forms.printStation);
+    std::unique_ptr<PrintProgressWindow> progressWindow;
+    if (Form1) {
+        progressWindow = std::make_unique<PrintProgressWindow>(Form1.get());
+        progressWindow->follow(forms.PrParvietPZ.QuickRep1.progress());
+        progressWindow->follow(forms.PrParvAlkoholaPZ.QuickRep1.progress());
+    }
 
     bool shown = false;
     QTimer::singleShot(0, [&] {
@@ -112,7 +166,10 @@ int serve(ServerOptions options)
             operatorClose(settings, store);
         QCoreApplication::quit();
     });
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    // The clients go before the report forms they may still be printing on.
+    ServerContainer1.stop();
+    return status;
 }
 
 int runServer(const ServerOptions& options)

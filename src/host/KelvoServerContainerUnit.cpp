@@ -104,7 +104,9 @@ private:
                 continue;
             if (!session_)
                 session_ = serverClass_.newSession();
-            socket.write(session_(line) + '\n');
+            // A notification is answered with nothing at all.
+            if (const QByteArray answer = session_(line); !answer.isEmpty())
+                socket.write(answer + '\n');
         }
     }
 

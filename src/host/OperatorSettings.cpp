@@ -19,19 +19,36 @@ db::ConnectionOptions explicitMode(db::ConnectionOptions options)
     return options;
 }
 
-// Opens the list anew and leaves its cursor `steps` rows further on, or on
-// its last row. Returns its rows.
-std::vector<Department> openList(db::Query& query, int steps)
+// Opens a department list, steps forward through at most seven rows, then
+// onto the row whose key is `kept` (exact match; without one the list stays
+// where the stepping left it).
+std::vector<Department> openList(db::Query& query, std::optional<std::int32_t> kept)
 {
     query.close();
     query.open();
     std::vector<Department> rows;
-    for (; !query.eof(); query.next())
+    int keptRow = -1;
+    for (; !query.eof(); query.next()) {
         rows.push_back({query.field(u"ISN").asInteger(), query.field(u"GNOS").asString()});
+        if (kept && rows.back().isn == *kept && keptRow < 0)
+            keptRow = query.recNo();
+    }
     query.first();
-    for (int i = 0; i < steps && !query.eof(); ++i)
+    for (int i = 0; i < kShownRows && !query.eof(); ++i)
         query.next();
+    if (keptRow >= 0) {
+        query.first();
+        while (query.recNo() < keptRow)
+            query.next();
+    }
     return rows;
+}
+
+std::optional<std::int32_t> currentKey(const db::Query& query)
+{
+    if (!query.isOpen() || query.isEmpty())
+        return std::nullopt;
+    return query.field(u"ISN").asInteger();
 }
 
 template <typename T>
@@ -137,19 +154,24 @@ std::optional<std::int32_t> OperatorSettings::hiddenDepartmentKey() const
 void OperatorSettings::openDepartmentLists()
 {
     QMutexLocker printing(&printLock_);
-    openLists(kShownRows, kShownRows);
+    openLists({});
 }
 
-void OperatorSettings::reopenDepartmentLists(int sendingRow, int hiddenRow)
+OperatorSettings::DepartmentPositions OperatorSettings::departmentPositions() const
 {
-    openLists(sendingRow, hiddenRow);
+    return {currentKey(*sendingDepartments_), currentKey(*hiddenDepartments_)};
+}
+
+void OperatorSettings::reopenDepartmentLists(const DepartmentPositions& kept)
+{
+    openLists(kept);
     emit departmentListsChanged();
 }
 
-void OperatorSettings::openLists(int sendingSteps, int hiddenSteps)
+void OperatorSettings::openLists(const DepartmentPositions& kept)
 {
-    std::vector<Department> sending = openList(*sendingDepartments_, sendingSteps);
-    std::vector<Department> hidden = openList(*hiddenDepartments_, hiddenSteps);
+    std::vector<Department> sending = openList(*sendingDepartments_, kept.sending);
+    std::vector<Department> hidden = openList(*hiddenDepartments_, kept.hidden);
     QMutexLocker locker(&mutex_);
     sendingList_ = std::move(sending);
     hiddenList_ = std::move(hidden);

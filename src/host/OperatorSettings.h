@@ -80,10 +80,18 @@ public:
     // Takes the print lock. Throws db::DbError, e.g. when the database cannot
     // be reached.
     void openDepartmentLists();
-    // Reopens both lists (committing PRECES_TR closes them) and puts each back
-    // on the row it stood on; emits departmentListsChanged. The caller holds
+    // The keys (ISN) of the rows the two lists stand on; none for a list that
+    // is closed or empty. The caller holds the print lock.
+    struct DepartmentPositions {
+        std::optional<std::int32_t> sending;
+        std::optional<std::int32_t> hidden;
+    };
+    DepartmentPositions departmentPositions() const;
+    // Reopens both lists (committing PRECES_TR closes them), steps each
+    // forward through at most seven rows and then onto the row of its kept
+    // key, where there is one; emits departmentListsChanged. The caller holds
     // the print lock. Throws db::DbError.
-    void reopenDepartmentLists(int sendingRow, int hiddenRow);
+    void reopenDepartmentLists(const DepartmentPositions& kept);
 
     // The rows of the two lists as last opened, for the window (which never
     // touches the queries themselves).
@@ -100,7 +108,7 @@ private:
     // Runs `change` under the mutex; emits changed when it says it changed
     // something.
     void modify(const std::function<bool()>& change);
-    void openLists(int sendingSteps, int hiddenSteps);
+    void openLists(const DepartmentPositions& kept);
 
     mutable QMutex mutex_;
     OperatorSnapshot values_;

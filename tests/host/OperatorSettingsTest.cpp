@@ -224,14 +224,17 @@ TEST(DepartmentListsReopenTest, ReopenedListsShowWhatWasCommittedAndStandOnTheir
     QObject::connect(&settings, &OperatorSettings::departmentListsChanged, [&] { ++reopened; });
 
     settings.operatorConnection().transaction().commit();
-    settings.reopenDepartmentLists(2, 5);
+    // The sending list goes back to department 4; the hidden one keeps a key
+    // that is gone and stays where stepping left it.
+    settings.reopenDepartmentLists({4, 99});
 
     EXPECT_EQ(reopened, 1);
     ASSERT_EQ(settings.sendingDepartmentList().size(), 7u);
     EXPECT_EQ(settings.sendingDepartmentList().front(), (host::Department{50, QStringLiteral("Aaa")}));
     EXPECT_EQ(settings.hiddenDepartmentList().size(), 7u);
-    EXPECT_EQ(settings.sendingDepartments().recNo(), 2);
-    EXPECT_EQ(settings.hiddenDepartments().recNo(), 5);
+    EXPECT_EQ(settings.sendingDepartments().field(u"ISN").asInteger(), 4);
+    EXPECT_EQ(settings.hiddenDepartments().recNo(), 6);
+    EXPECT_EQ(settings.departmentPositions().sending, 4);
 }
 
 TEST(DepartmentListsReopenTest, UnreachableDatabaseFailsTheFirstShow)

@@ -196,7 +196,7 @@ TEST_F(ShownWindowTest, ListsReopenedOnAnotherThreadReachTheWindow)
 
     std::thread printRequest([&] {
         settings.operatorConnection().transaction().commit();
-        settings.reopenDepartmentLists(0, 0);
+        settings.reopenDepartmentLists(settings.departmentPositions());
     });
     printRequest.join();
 
