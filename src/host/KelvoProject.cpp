@@ -80,7 +80,8 @@ struct ReportForms {
     ReportForms(OperatorSettings& settings, const ServerOptions& options)
         : PrParvietPZ(settings.operatorConnection(), vatRate(settings)),
           PrParvAlkoholaPZ(settings.operatorConnection(), vatRate(settings)),
-          printStation(settings, PrParvietPZ, PrParvAlkoholaPZ, {options.printer, options.printTo})
+          printStation(settings, PrParvietPZ, PrParvAlkoholaPZ,
+                       service::targetDevices({options.printer, options.printTo}, settings.operatorConnection()))
     {
     }
 

@@ -56,32 +56,34 @@ QString pdfFileName(std::int32_t waybillIsn, const QString& waybillNumber, const
         .arg(number.isEmpty() ? QStringLiteral("none") : number, at.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")));
 }
 
-PrintStation::PrintStation(host::OperatorSettings& operatorSettings, reports::TPrParvietPZ& general,
-                           reports::TPrParvAlkoholaPZ& alcohol, PrintTarget target)
-    : operatorSettings_(operatorSettings), general_(general), alcohol_(alcohol), target_(std::move(target))
+DeviceFactory targetDevices(PrintTarget target, db::Connection& connection)
 {
+    return [target = std::move(target), &connection](std::int32_t waybillIsn) -> std::unique_ptr<engine::OutputDevice> {
+        if (target.pdfFolder.isEmpty())
+            return std::make_unique<engine::PrinterDevice>(target.printerName);
+        QDir folder(target.pdfFolder);
+        if (!folder.mkpath(QStringLiteral(".")))
+            throw PrintError("Cannot make the folder " + target.pdfFolder.toStdString());
+        const QString number = waybillNumber(connection, waybillIsn);
+        const QString name = pdfFileName(waybillIsn, number, QDateTime::currentDateTime());
+        // The time has milliseconds; two jobs within one still get names of their own.
+        QString path = folder.filePath(name);
+        for (int n = 2; QFileInfo::exists(path); ++n)
+            path = folder.filePath(QString(name).replace(QStringLiteral(".pdf"), QStringLiteral("-%1.pdf").arg(n)));
+        return std::make_unique<engine::PdfDevice>(path);
+    };
 }
 
-std::unique_ptr<engine::OutputDevice> PrintStation::outputDevice(std::int32_t waybillIsn)
+PrintStation::PrintStation(host::OperatorSettings& operatorSettings, reports::TPrParvietPZ& general,
+                           reports::TPrParvAlkoholaPZ& alcohol, DeviceFactory devices)
+    : operatorSettings_(operatorSettings), general_(general), alcohol_(alcohol), devices_(std::move(devices))
 {
-    if (target_.pdfFolder.isEmpty())
-        return std::make_unique<engine::PrinterDevice>(target_.printerName);
-    QDir folder(target_.pdfFolder);
-    if (!folder.mkpath(QStringLiteral(".")))
-        throw PrintError("Cannot make the folder " + target_.pdfFolder.toStdString());
-    const QString number = waybillNumber(operatorSettings_.operatorConnection(), waybillIsn);
-    // The time has milliseconds; two jobs in the same one still get names of their own.
-    QString path = folder.filePath(pdfFileName(waybillIsn, number, QDateTime::currentDateTime()));
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = folder.filePath(pdfFileName(waybillIsn, number, QDateTime::currentDateTime()).replace(
-            QStringLiteral(".pdf"), QStringLiteral("-%1.pdf").arg(n)));
-    return std::make_unique<engine::PdfDevice>(path);
 }
 
 void PrintStation::printOnForm(std::int32_t waybillIsn, std::int32_t alcoholLines)
 {
     const int copies = operatorSettings_.snapshot().copies;  // read now
-    const std::unique_ptr<engine::OutputDevice> device = outputDevice(waybillIsn);
+    const std::unique_ptr<engine::OutputDevice> device = devices_(waybillIsn);
     try {
         if (alcoholLines > 0) {
             alcohol_.WaybillIsn = waybillIsn;

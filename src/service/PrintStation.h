@@ -6,14 +6,20 @@
 
 #include "PrintDevices.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace host {
 class OperatorSettings;
 }  // namespace host
+
+namespace db {
+class Connection;
+}  // namespace db
 
 namespace reports {
 class TPrParvietPZ;
@@ -29,10 +35,17 @@ struct PrintTarget {
     QString pdfFolder;
 };
 
+// Makes the device for one print job of a waybill, anew for each print.
+using DeviceFactory = std::function<std::unique_ptr<engine::OutputDevice>(std::int32_t waybillIsn)>;
+
+// The devices of a print target; a PDF file is named after the waybill,
+// read through `connection`.
+DeviceFactory targetDevices(PrintTarget target, db::Connection& connection);
+
 class PrintStation {
 public:
     PrintStation(host::OperatorSettings& operatorSettings, reports::TPrParvietPZ& general,
-                 reports::TPrParvAlkoholaPZ& alcohol, PrintTarget target);
+                 reports::TPrParvAlkoholaPZ& alcohol, DeviceFactory devices);
 
     // SQLDataSet_drukatAfterOpen's work: prints the waybill `waybillIsn` on
     // the alcohol form when it has alcohol lines, else on the general form,
@@ -46,16 +59,13 @@ public:
     // it the same way.
     void printWaybill(std::int32_t waybillIsn);
 
-    // The device for one job, made anew for each print.
-    std::unique_ptr<engine::OutputDevice> outputDevice(std::int32_t waybillIsn);
-
 private:
     void printOnForm(std::int32_t waybillIsn, std::int32_t alcoholLines);
 
     host::OperatorSettings& operatorSettings_;
     reports::TPrParvietPZ& general_;
     reports::TPrParvAlkoholaPZ& alcohol_;
-    PrintTarget target_;
+    DeviceFactory devices_;
 };
 
 // The PDF file name of a job: waybill key, number and time, so that jobs

@@ -1,0 +1,250 @@
+// The print request through a service session: the form it chooses, the
+// copies, the blocking, the department lists, failures, and one print at a
+// time. Printing goes to recording devices; the demo warehouse is the data.
+
+#include "ServiceFixture.h"
+
+#include "PrParvAlkoholaPZForm.h"
+#include "PrParvietPZForm.h"
+#include "PrintStation.h"
+
+#include "Query.h"
+
+#include <QDate>
+#include <QGuiApplication>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+using namespace servicetest;
+
+namespace {
+
+// Hands every job to one shared recording, with a pause while painting so
+// that overlapping prints would show.
+class SharedRecording : public engine::OutputDevice {
+public:
+    struct Log {
+        std::mutex mutex;
+        engine::RecordingDevice recording;
+        std::vector<std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time_point>> spans;
+        std::chrono::milliseconds pause{0};
+    };
+
+    explicit SharedRecording(Log& log) : log_(log) {}
+
+    bool isUsable() const override { return true; }
+    void beginJob(const engine::PrintJob& job) override
+    {
+        started_ = std::chrono::steady_clock::now();
+        std::lock_guard lock(log_.mutex);
+        log_.recording.beginJob(job);
+    }
+    bool paint(const engine::PageDocument& document, const CancelCheck& cancelled) override
+    {
+        std::this_thread::sleep_for(log_.pause);
+        std::lock_guard lock(log_.mutex);
+        return log_.recording.paint(document, cancelled);
+    }
+    void endJob() override
+    {
+        std::lock_guard lock(log_.mutex);
+        log_.recording.endJob();
+        log_.spans.emplace_back(started_, std::chrono::steady_clock::now());
+    }
+    void abandonJob() override
+    {
+        std::lock_guard lock(log_.mutex);
+        log_.recording.abandonJob();
+    }
+
+private:
+    Log& log_;
+    std::chrono::steady_clock::time_point started_;
+};
+
+const QString kDemoData = QStringLiteral("db/demo-data.sql");
+
+class PrintRequestTest : public ::testing::Test {
+protected:
+    PrintRequestTest()
+        : database({testsupport::sourcePath(kDemoData)}),
+          store(storeDir.filePath("Dravun.json")),
+          operatorSettings(database.options(db::TransactionMode::Explicit)),
+          general(operatorSettings.operatorConnection()),
+          alcohol(operatorSettings.operatorConnection()),
+          station(operatorSettings, general, alcohol,
+                  [this](std::int32_t) { return std::make_unique<SharedRecording>(log); })
+    {
+        context.employeeConnection = database.options();
+        context.operatorSettings = &operatorSettings;
+        context.settingsStore = &store;
+        context.printWaybill = [this](std::int32_t isn, std::int32_t alcoholLines) {
+            station.printRequest(isn, alcoholLines);
+        };
+        operatorSettings.setSendingDepartment(1);
+        operatorSettings.openDepartmentLists();
+    }
+
+    QJsonObject print(std::int32_t waybill, service::RpcSession& on)
+    {
+        return parseLine(on.handle(requestLine(
+            1, "open", QJsonObject{{"provider", "DataSetProvider_drukat"}, {"params", QJsonObject{{"ISN", waybill}}}})));
+    }
+    QJsonObject print(std::int32_t waybill) { return print(waybill, session); }
+
+    QJsonArray openWaybills(int receiver)
+    {
+        const QJsonObject response = parseLine(session.handle(requestLine(
+            1, "open",
+            QJsonObject{{"provider", "DataSetProvider_O_PARPAV"},
+                        {"params", QJsonObject{{"DATUMS", QDate::currentDate().toString(Qt::ISODate)},
+                                               {"ISNODALANO", 1}, {"ISNODALAUZ", receiver}}}})));
+        return response.value("result").toObject().value("rows").toArray();
+    }
+
+    QString blocked(std::int32_t waybill)
+    {
+        auto connection = database.connect();
+        db::Query query(*connection, QStringLiteral("SELECT PZ_BLOK FROM O_PARPAV WHERE ISN = :ISN"));
+        query.param(u"ISN").setValue(waybill);
+        query.open();
+        return query.field(u"PZ_BLOK").asString();
+    }
+
+    const std::vector<engine::RecordingDevice::Job>& jobs() const { return log.recording.jobs(); }
+
+    testsupport::TestDatabase database;
+    QTemporaryDir storeDir;
+    host::SettingsStore store;
+    host::OperatorSettings operatorSettings;
+    reports::TPrParvietPZ general;
+    reports::TPrParvAlkoholaPZ alcohol;
+    SharedRecording::Log log;
+    service::PrintStation station;
+    service::ServiceContext context;
+    service::RpcSession session{context};
+};
+
+const QString kGeneralTitle = QStringLiteral("PĀRVIETOŠANAS PAVADZĪME");
+
+TEST_F(PrintRequestTest, AWaybillWithoutAlcoholPrintsOnTheGeneralFormInPortrait)
+{
+    general.QuickRep1.page().orientation = QPageLayout::Landscape;
+    const QJsonObject response = print(1);
+    ASSERT_FALSE(response.contains("error")) << response.value("error").toObject().value("message").toString().toStdString();
+    EXPECT_EQ(integerColumn(response.value("result").toObject(), "SKAITS"), std::vector<qint64>{0});
+    ASSERT_EQ(jobs().size(), 1u);
+    EXPECT_EQ(jobs()[0].settings.title, kGeneralTitle);
+    EXPECT_EQ(jobs()[0].settings.orientation, QPageLayout::Portrait);
+    EXPECT_EQ(general.WaybillIsn, 1);
+}
+
+TEST_F(PrintRequestTest, OneAlcoholLineAmongOthersChoosesTheAlcoholForm)
+{
+    const QJsonObject response = print(2);
+    ASSERT_FALSE(response.contains("error"));
+    EXPECT_GT(integerColumn(response.value("result").toObject(), "SKAITS").at(0), 0);
+    ASSERT_EQ(jobs().size(), 1u);
+    EXPECT_NE(jobs()[0].settings.title, kGeneralTitle);
+    EXPECT_EQ(alcohol.WaybillIsn, 2);
+}
+
+TEST_F(PrintRequestTest, TheOperatorsCopiesReachThePrinterAsOneJob)
+{
+    for (const int copies : {3, 1}) {
+        operatorSettings.setCopies(copies);
+        ASSERT_FALSE(print(1).contains("error"));
+        EXPECT_EQ(jobs().back().settings.copies, copies);
+    }
+    EXPECT_EQ(jobs().size(), 2u);
+}
+
+TEST_F(PrintRequestTest, APrintedWaybillIsBlockedAndLeavesTheOpenList)
+{
+    ASSERT_EQ(openWaybills(2).size(), 1);
+    ASSERT_FALSE(print(1).contains("error"));
+    EXPECT_EQ(blocked(1), QStringLiteral("T"));
+    EXPECT_TRUE(openWaybills(2).isEmpty());
+
+    // A blocked waybill prints again and stays blocked.
+    ASSERT_FALSE(print(3).contains("error"));
+    EXPECT_EQ(blocked(3), QStringLiteral("T"));
+    EXPECT_EQ(jobs().size(), 2u);
+}
+
+TEST_F(PrintRequestTest, TheDepartmentListsStandOnTheirEarlierRows)
+{
+    // Put both lists on a row of their own choosing, as the operator's
+    // lookups leave them.
+    auto standOn = [](db::Query& list, int row) {
+        list.first();
+        while (list.recNo() < row)
+            list.next();
+    };
+    standOn(operatorSettings.sendingDepartments(), 2);
+    standOn(operatorSettings.hiddenDepartments(), 4);
+    const auto before = operatorSettings.departmentPositions();
+    int reopened = 0;
+    QObject::connect(&operatorSettings, &host::OperatorSettings::departmentListsChanged, [&] { ++reopened; });
+
+    ASSERT_FALSE(print(1).contains("error"));
+
+    EXPECT_EQ(reopened, 1);
+    EXPECT_TRUE(operatorSettings.sendingDepartments().isOpen());
+    EXPECT_EQ(operatorSettings.departmentPositions().sending, before.sending);
+    EXPECT_EQ(operatorSettings.departmentPositions().hidden, before.hidden);
+    EXPECT_EQ(operatorSettings.sendingDepartments().recNo(), 2);
+}
+
+TEST_F(PrintRequestTest, AKeyThatNamesNoWaybillReturnsNoRowsAndBlocksNothing)
+{
+    const QJsonObject response = print(999);
+    ASSERT_FALSE(response.contains("error"));
+    EXPECT_TRUE(response.value("result").toObject().value("rows").toArray().isEmpty());
+    EXPECT_EQ(general.WaybillIsn, 0);  // the general form ran for key 0
+    EXPECT_EQ(blocked(1), QString());
+}
+
+TEST_F(PrintRequestTest, AFailingReportEndsTheRequestAndStillReopensTheLists)
+{
+    // A column switch the layout reads is gone from both settings tables.
+    database.run(QStringLiteral("ALTER TABLE N_ISI2 DROP ISIPARV6ARTIKULS"));
+    const QJsonObject response = print(1);
+    ASSERT_TRUE(response.contains("error"));
+    EXPECT_EQ(response.value("error").toObject().value("code").toInt(), service::rpc::DatabaseError);
+    EXPECT_TRUE(response.value("error").toObject().value("message").toString().contains("ISIPARV6ARTIKULS"));
+    EXPECT_TRUE(operatorSettings.sendingDepartments().isOpen());
+    EXPECT_FALSE(operatorSettings.sendingDepartmentList().empty());
+    EXPECT_EQ(blocked(1), QString());
+}
+
+TEST_F(PrintRequestTest, TwoClientsPrintingAtOnceAreServedOneAfterTheOther)
+{
+    log.pause = std::chrono::milliseconds(300);
+    service::RpcSession other(context);
+    std::atomic<int> failures{0};
+    std::thread first([&] { failures += print(1, session).contains("error"); });
+    std::thread second([&] { failures += print(5, other).contains("error"); });
+    first.join();
+    second.join();
+    EXPECT_EQ(failures, 0);
+    ASSERT_EQ(log.spans.size(), 2u);
+    const auto& [aStart, aEnd] = log.spans[0];
+    const auto& [bStart, bEnd] = log.spans[1];
+    EXPECT_TRUE(aEnd <= bStart || bEnd <= aStart) << "two print jobs overlapped";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // The reports measure their texts with fonts: a GUI application, without a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
