@@ -408,7 +408,10 @@ Query::~Query()
 void Query::setSql(const QString& sql)
 {
     close();
-    statement_.reset();
+    // Handlers rebuild their statement before every open, mostly to the
+    // same text: that keeps its prepared form.
+    if (sql != sql_)
+        statement_.reset();
     sql_ = sql;
     params_.clear();
     for (const QString& name : parameterNames(sql))

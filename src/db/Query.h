@@ -79,7 +79,8 @@ public:
     Connection& connection() const { return connection_; }
 
     // Setting the text closes the dataset and rebuilds the parameter list:
-    // each name once, in order of first appearance, without values.
+    // each name once, in order of first appearance, without values. The
+    // same text again keeps the statement prepared.
     void setSql(const QString& sql);
     const QString& sql() const { return sql_; }
 

@@ -148,6 +148,21 @@ TEST_F(DatabaseTest, SettingTheTextRebuildsTheParameterList)
     EXPECT_EQ(q.params()[0].name(), QStringLiteral("B"));
     EXPECT_TRUE(q.params()[0].isNull());
     EXPECT_EQ(q.findParam(u"A"), nullptr);
+
+    // The same text again starts with empty parameters; another text
+    // prepares anew, with its own columns.
+    const QString same = QStringLiteral("SELECT 1 AS ONE FROM RDB$DATABASE WHERE 1 = :A");
+    q.setSql(same);
+    q.param(u"A").setValue(std::int32_t{1});
+    q.open();
+    q.setSql(same);
+    EXPECT_TRUE(q.param(u"A").isNull());
+    q.param(u"A").setValue(std::int32_t{1});
+    q.open();
+    EXPECT_EQ(q.recordCount(), 1);
+    q.setSql(QStringLiteral("SELECT 2 AS TWO FROM RDB$DATABASE"));
+    q.open();
+    EXPECT_EQ(q.field(u"TWO").asInteger(), 2);
 }
 
 TEST_F(DatabaseTest, LatvianTextRoundTripsInEveryCharset)

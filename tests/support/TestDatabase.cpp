@@ -1,6 +1,7 @@
 #include "TestDatabase.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <stdexcept>
 
@@ -11,7 +12,19 @@ QString sourcePath(const QString& relative)
     return QDir(QStringLiteral(KELVO_SOURCE_DIR)).filePath(relative);
 }
 
-TestDatabase::TestDatabase(const QStringList& extraScripts)
+namespace {
+
+QString temporaryFolderTemplate()
+{
+    const QString tmpfs = QStringLiteral("/dev/shm");
+    const QFileInfo info(tmpfs);
+    const QString base = info.isDir() && info.isWritable() ? tmpfs : QDir::tempPath();
+    return base + QStringLiteral("/kelvo-test-XXXXXX");
+}
+
+}  // namespace
+
+TestDatabase::TestDatabase(const QStringList& extraScripts) : dir_(temporaryFolderTemplate())
 {
     if (!dir_.isValid())
         throw std::runtime_error("no temporary folder for the test database");

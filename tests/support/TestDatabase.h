@@ -1,6 +1,7 @@
 #pragma once
 // A fresh embedded goods database for one test: made from db/schema.sql in a
-// temporary folder that disappears with the object. Tests insert the rows
+// temporary folder that disappears with the object (on tmpfs where there is
+// one: a database file on disk takes seconds to make, with its forced writes). Tests insert the rows
 // they need with run().
 
 #include "Connection.h"
