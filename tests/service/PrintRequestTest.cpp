@@ -11,7 +11,6 @@
 #include "Query.h"
 
 #include <QDate>
-#include <QGuiApplication>
 
 #include <atomic>
 #include <chrono>
@@ -238,13 +237,3 @@ TEST_F(PrintRequestTest, TwoClientsPrintingAtOnceAreServedOneAfterTheOther)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    // The reports measure their texts with fonts: a GUI application, without a screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
