@@ -1,8 +1,12 @@
 #include "ProtocolCodec.h"
 
 #include <QDateTime>
+#include <QLocale>
+#include <QStringEncoder>
 #include <QJsonDocument>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -152,6 +156,109 @@ Qt::DateFormat isoFormat(const QTime& time)
     return time.msec() ? Qt::ISODateWithMs : Qt::ISODate;
 }
 
+// The text a value that is neither null nor a number is sent as.
+QString scalarText(const db::Value& value)
+{
+    switch (value.type()) {
+    case db::Type::Date: return value.toDateTime().date().toString(Qt::ISODate);
+    case db::Type::Time: {
+        const QTime time = value.toDateTime().time();
+        return time.toString(isoFormat(time));
+    }
+    case db::Type::Timestamp: {
+        const QDateTime dateTime = value.toDateTime();
+        return dateTime.toString(isoFormat(dateTime.time()));
+    }
+    case db::Type::BinaryBlob: return QString::fromLatin1(value.toBytes().toBase64());
+    default: return value.toString();
+    }
+}
+
+bool needsEscape(char c)
+{
+    return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\';
+}
+
+void appendEscaped(QByteArray& out, QByteArrayView utf8)
+{
+    static const char kHex[] = "0123456789abcdef";
+    for (const char c : utf8) {
+        if (!needsEscape(c)) {
+            out.append(c);
+            continue;
+        }
+        out.append('\\');
+        switch (c) {
+        case '"': out.append('"'); break;
+        case '\\': out.append('\\'); break;
+        case '\b': out.append('b'); break;
+        case '\f': out.append('f'); break;
+        case '\n': out.append('n'); break;
+        case '\r': out.append('r'); break;
+        case '\t': out.append('t'); break;
+        default: out.append("u00").append(kHex[c >> 4]).append(kHex[c & 0xf]); break;
+        }
+    }
+}
+
+// A JSON string as QJsonDocument writes it: UTF-8 as it is, only the quote,
+// the backslash and the control characters escaped. The text is encoded
+// straight into the answer; the rare one that needs escapes is rewritten.
+void appendString(QByteArray& out, QStringView text)
+{
+    out.append('"');
+    const qsizetype start = out.size();
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+    out.resize(start + utf8.requiredSpace(text.size()));
+    out.truncate(utf8.appendToBuffer(out.data() + start, text) - out.constData());
+    const QByteArrayView written = QByteArrayView(out).sliced(start);
+    if (std::any_of(written.begin(), written.end(), needsEscape)) {
+        const QByteArray raw = written.toByteArray();
+        out.truncate(start);
+        appendEscaped(out, raw);
+    }
+    out.append('"');
+}
+
+// A number as QJsonDocument writes it; JSON has no NaN nor infinity, so
+// those are null.
+void appendDouble(QByteArray& out, double d)
+{
+    if (std::isfinite(d))
+        out.append(QByteArray::number(d, 'g', QLocale::FloatingPointShortest));
+    else
+        out.append("null");
+}
+
+void appendInteger(QByteArray& out, std::int64_t n)
+{
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+}
+
+void appendValue(QByteArray& out, const db::Value& value)
+{
+    switch (value.type()) {
+    case db::Type::Null: out.append("null"); break;
+    case db::Type::Integer:
+    case db::Type::BigInt: appendInteger(out, value.toInt64()); break;
+    case db::Type::Double:
+    case db::Type::Decimal: appendDouble(out, value.toDouble()); break;
+    default: appendString(out, scalarText(value)); break;
+    }
+}
+
+void appendRow(QByteArray& out, const std::vector<db::Value>& row)
+{
+    out.append('[');
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        if (i)
+            out.append(',');
+        appendValue(out, row[i]);
+    }
+    out.append(']');
+}
+
 }  // namespace
 
 std::vector<db::Param> decodeParams(const QJsonValue& params)
@@ -172,30 +279,6 @@ std::vector<db::Param> decodeParams(const QJsonValue& params)
     return list;
 }
 
-QJsonValue encodeValue(const db::Value& value)
-{
-    switch (value.type()) {
-    case db::Type::Null: return QJsonValue::Null;
-    case db::Type::Integer:
-    case db::Type::BigInt: return QJsonValue(static_cast<qint64>(value.toInt64()));
-    case db::Type::Double:
-    case db::Type::Decimal: return value.toDouble();
-    case db::Type::Date: return value.toDateTime().date().toString(Qt::ISODate);
-    case db::Type::Time: {
-        const QTime time = value.toDateTime().time();
-        return time.toString(isoFormat(time));
-    }
-    case db::Type::Timestamp: {
-        const QDateTime dateTime = value.toDateTime();
-        return dateTime.toString(isoFormat(dateTime.time()));
-    }
-    case db::Type::BinaryBlob: return QString::fromLatin1(value.toBytes().toBase64());
-    case db::Type::Text:
-    case db::Type::TextBlob: break;
-    }
-    return value.toString();
-}
-
 QJsonObject encodeColumn(const db::Column& column)
 {
     QJsonObject json{
@@ -209,19 +292,21 @@ QJsonObject encodeColumn(const db::Column& column)
     return json;
 }
 
-QJsonObject encodeRows(const Rows& rows)
+QByteArray encodeRows(const Rows& rows)
 {
     QJsonArray columns;
     for (const db::Column& column : rows.columns)
         columns.append(encodeColumn(column));
-    QJsonArray values;
-    for (const std::vector<db::Value>& row : rows.rows) {
-        QJsonArray json;
-        for (const db::Value& value : row)
-            json.append(encodeValue(value));
-        values.append(json);
+    QByteArray out = "{\"columns\":" + QJsonDocument(columns).toJson(QJsonDocument::Compact) + ",\"rows\":[";
+    // Room for the usual rows at once rather than doubling all the way up.
+    out.reserve(out.size() + static_cast<qsizetype>(rows.rows.size() * rows.columns.size()) * 12);
+    for (std::size_t i = 0; i < rows.rows.size(); ++i) {
+        if (i)
+            out.append(',');
+        appendRow(out, rows.rows[i]);
     }
-    return {{u"columns"_qs, columns}, {u"rows"_qs, values}};
+    out.append("]}");
+    return out;
 }
 
 QJsonArray encodeCatalogue()

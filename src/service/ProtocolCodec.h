@@ -24,10 +24,12 @@ namespace service::codec {
 // value that does not convert to its type.
 std::vector<db::Param> decodeParams(const QJsonValue& params);
 
-QJsonValue encodeValue(const db::Value& value);
 QJsonObject encodeColumn(const db::Column& column);
-// {"columns": [...], "rows": [[...], ...]}
-QJsonObject encodeRows(const Rows& rows);
+// The JSON text {"columns": [...], "rows": [[...], ...]}, written straight
+// from the rows (a large answer built as JSON objects first costs about as
+// much as its query), byte for byte as QJsonDocument writes the same values:
+// NaN and infinities, which JSON lacks, as null.
+QByteArray encodeRows(const Rows& rows);
 // Name, use (open or execute) and parameters with their declared types.
 QJsonArray encodeCatalogue();
 

@@ -23,11 +23,21 @@ QByteArray toLine(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-QByteArray resultLine(const QJsonValue& id, const QJsonValue& result)
+// The compact JSON text of any value (a document alone holds only an object
+// or an array).
+QByteArray valueText(const QJsonValue& value)
 {
-    QJsonObject object = response(id);
-    object.insert(u"result"_qs, result);
-    return toLine(object);
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+// The result comes as JSON text, so that a large one is written only once;
+// the keys stand in the order QJsonDocument writes them, as in error lines.
+QByteArray resultLine(const QJsonValue& id, const QByteArray& resultText)
+{
+    QByteArray line = "{\"id\":" + valueText(id) + ",\"jsonrpc\":\"2.0\",\"result\":";
+    line.reserve(line.size() + resultText.size() + 1);
+    return line.append(resultText).append('}');
 }
 
 bool isValidId(const QJsonValue& id)
@@ -159,32 +169,32 @@ TKelvoServerMethods_EMPLOYEE& RpcSession::methods()
     return *methods_;
 }
 
-QJsonValue RpcSession::echoString(const QJsonValue& params)
+QByteArray RpcSession::echoString(const QJsonValue& params)
 {
-    return methods().EchoString(textArgument(params));
+    return valueText(methods().EchoString(textArgument(params)));
 }
 
-QJsonValue RpcSession::reverseString(const QJsonValue& params)
+QByteArray RpcSession::reverseString(const QJsonValue& params)
 {
-    return methods().ReverseString(textArgument(params));
+    return valueText(methods().ReverseString(textArgument(params)));
 }
 
-QJsonValue RpcSession::open(const QJsonValue& params)
+QByteArray RpcSession::open(const QJsonValue& params)
 {
     ProviderRequest request = providerRequest(params);
     return codec::encodeRows(methods().open(request.provider, std::move(request.params)));
 }
 
-QJsonValue RpcSession::execute(const QJsonValue& params)
+QByteArray RpcSession::execute(const QJsonValue& params)
 {
     ProviderRequest request = providerRequest(params);
     const std::int64_t rows = methods().execute(request.provider, std::move(request.params));
-    return QJsonObject{{u"rowsAffected"_qs, static_cast<qint64>(rows)}};
+    return valueText(QJsonObject{{u"rowsAffected"_qs, static_cast<qint64>(rows)}});
 }
 
-QJsonValue RpcSession::providers(const QJsonValue&)
+QByteArray RpcSession::providers(const QJsonValue&)
 {
-    return codec::encodeCatalogue();
+    return valueText(codec::encodeCatalogue());
 }
 
 }  // namespace service

@@ -54,15 +54,16 @@ public:
     QByteArray handle(const QByteArray& line);
 
 private:
-    using Method = QJsonValue (RpcSession::*)(const QJsonValue& params);
+    // Each gives the JSON text of its result.
+    using Method = QByteArray (RpcSession::*)(const QJsonValue& params);
     static Method findMethod(const QString& name);
     TKelvoServerMethods_EMPLOYEE& methods();
 
-    QJsonValue echoString(const QJsonValue& params);
-    QJsonValue reverseString(const QJsonValue& params);
-    QJsonValue open(const QJsonValue& params);
-    QJsonValue execute(const QJsonValue& params);
-    QJsonValue providers(const QJsonValue& params);
+    QByteArray echoString(const QJsonValue& params);
+    QByteArray reverseString(const QJsonValue& params);
+    QByteArray open(const QJsonValue& params);
+    QByteArray execute(const QJsonValue& params);
+    QByteArray providers(const QJsonValue& params);
 
     const ServiceContext& context_;
     std::unique_ptr<TKelvoServerMethods_EMPLOYEE> methods_;
