@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <mutex>
 
 namespace db {
 
@@ -329,6 +330,18 @@ void shutdownClient()
         // Nothing is left to do at exit.
     }
     provider->release();
+}
+
+void leaveTerminationSignalsToTheProcess()
+{
+    static std::once_flag registered;
+    std::call_once(registered, [] {
+        ISC_STATUS_ARRAY status;
+        // A non-zero answer to the confirmation call cancels the shutdown.
+        fb_shutdown_callback(
+            status, [](const int reason, const int, void*) { return reason == fb_shutrsn_signal ? 1 : 0; },
+            fb_shut_confirmation, nullptr);
+    });
 }
 
 }  // namespace db

@@ -112,4 +112,10 @@ private:
 // before the process exits.
 void shutdownClient();
 
+// For a process that handles SIGINT and SIGTERM itself. The client library
+// would otherwise shut every connection and the embedded engine down the
+// moment such a signal arrives, failing the statements under way; the
+// process ends them with shutdownClient() when it is done.
+void leaveTerminationSignalsToTheProcess();
+
 }  // namespace db

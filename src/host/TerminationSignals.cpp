@@ -1,5 +1,7 @@
 #include "TerminationSignals.h"
 
+#include "Connection.h"
+
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -45,6 +47,8 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject* 
     });
     handle(SIGINT, onTerminationSignal);
     handle(SIGTERM, onTerminationSignal);
+    // The requests under way finish on their database connections first.
+    db::leaveTerminationSignalsToTheProcess();
 }
 
 TerminationSignals::~TerminationSignals()

@@ -14,7 +14,8 @@ namespace host {
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
-    // From now on until destruction SIGINT and SIGTERM call `onSignal`.
+    // From now on until destruction SIGINT and SIGTERM call `onSignal`; from
+    // now on the database client library leaves them to the process.
     explicit TerminationSignals(std::function<void()> onSignal, QObject* parent = nullptr);
     ~TerminationSignals() override;
 
