@@ -101,8 +101,9 @@ void TPrParvAlkoholaPZ::bindHandlers()
     };
     for (const auto& [name, handler] : textHandlers)
         QuickRep1.element<engine::TextElement>(QString::fromLatin1(name))
-            .setOnPrint([this, handler](engine::TextElement& sender, QString& value) {
-                (this->*handler)(sender, value);
+            // Copied by a name of its own: clang before 16 cannot capture a structured binding.
+            .setOnPrint([this, method = handler](engine::TextElement& sender, QString& value) {
+                (this->*method)(sender, value);
             });
     QuickRep1.band(QStringLiteral("ChildBand2")).setBeforePrint([this](engine::Band& sender, bool& printBand) {
         ChildBand2BeforePrint(sender, printBand);
