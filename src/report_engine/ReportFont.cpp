@@ -11,12 +11,12 @@
 
 namespace engine {
 
-QFont toQFont(const FontSpec& spec)
+QFont toQFont(const FontSpec& fontSpec)
 {
-    QFont font(spec.family);
-    font.setPixelSize(std::max(1, int(std::lround(pointsToPixels(spec.pointSize)))));
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
+    QFont font(fontSpec.family);
+    font.setPixelSize(std::max(1, int(std::lround(pointsToPixels(fontSpec.pointSize)))));
+    font.setBold(fontSpec.bold);
+    font.setItalic(fontSpec.italic);
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }

@@ -30,7 +30,7 @@ constexpr qreal mmToPixels(qreal mm) { return mm * 96.0 / 25.4; }
 // rounded at 96 dpi (8 pt = 11 px, 10 pt = 13 px) as the layouts were fitted
 // to; pixel sizes also scale with the painter's transform on every device.
 // No hinting, so advances are the font's design metrics at any resolution.
-QFont toQFont(const FontSpec& spec);
+QFont toQFont(const FontSpec& fontSpec);
 
 // True when `family` resolves to a family with Arial's metrics (Arial itself,
 // Liberation Sans, Arimo); otherwise says so on standard error. The host

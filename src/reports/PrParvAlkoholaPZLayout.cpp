@@ -210,9 +210,9 @@ qreal px(double mm)
     return std::round(engine::mmToPixels(mm));
 }
 
-QRectF pxRect(const ElementSpec& spec)
+QRectF pxRect(const ElementSpec& entry)
 {
-    return QRectF(px(spec.left), px(spec.top), px(spec.width), px(spec.height));
+    return QRectF(px(entry.left), px(entry.top), px(entry.width), px(entry.height));
 }
 
 engine::FontSpec fontOf(const FontStyle& style, const engine::FontSpec& reportFont)
@@ -224,22 +224,22 @@ engine::FontSpec fontOf(const FontStyle& style, const engine::FontSpec& reportFo
     return font;
 }
 
-engine::TextElement& addTextElement(engine::Band& band, const ElementSpec& spec)
+engine::TextElement& addTextElement(engine::Band& band, const ElementSpec& entry)
 {
-    const QString name = QString::fromLatin1(spec.name);
-    const QString shows = QString::fromUtf8(spec.shows);
-    const QString mask = QString::fromLatin1(spec.mask);
-    switch (spec.kind) {
-    case Kind::Label: return band.addLabel(name, shows, pxRect(spec));
+    const QString name = QString::fromLatin1(entry.name);
+    const QString shows = QString::fromUtf8(entry.shows);
+    const QString mask = QString::fromLatin1(entry.mask);
+    switch (entry.kind) {
+    case Kind::Label: return band.addLabel(name, shows, pxRect(entry));
     case Kind::Field:
     case Kind::UnboundField: {
-        engine::FieldText& field = band.addFieldText(name, shows, pxRect(spec));
-        field.setHasDataSet(spec.kind == Kind::Field);
+        engine::FieldText& field = band.addFieldText(name, shows, pxRect(entry));
+        field.setHasDataSet(entry.kind == Kind::Field);
         field.setMask(mask);
         return field;
     }
     case Kind::Expression: {
-        engine::Expression& expression = band.addExpression(name, shows, pxRect(spec));
+        engine::Expression& expression = band.addExpression(name, shows, pxRect(entry));
         expression.setMask(mask);
         return expression;
     }
@@ -248,27 +248,27 @@ engine::TextElement& addTextElement(engine::Band& band, const ElementSpec& spec)
     throw engine::EngineError(name + QStringLiteral(" is not a text element"));
 }
 
-void addElement(engine::Band& band, const ElementSpec& spec)
+void addElement(engine::Band& band, const ElementSpec& entry)
 {
-    if (spec.kind == Kind::Shape) {
-        band.addShape(QString::fromLatin1(spec.name), pxRect(spec)).setPenWidth(kShapePenWidth);
+    if (entry.kind == Kind::Shape) {
+        band.addShape(QString::fromLatin1(entry.name), pxRect(entry)).setPenWidth(kShapePenWidth);
         return;
     }
-    engine::TextElement& element = addTextElement(band, spec);
-    element.setAlignment(spec.alignment);
-    element.setAutoSize(spec.sizing == Sizing::FitsText);
-    element.setAutoStretch(spec.sizing == Sizing::GrowsDown);
-    if (spec.font.points > 0)
-        element.setFont(fontOf(spec.font, band.report().font()));
+    engine::TextElement& element = addTextElement(band, entry);
+    element.setAlignment(entry.alignment);
+    element.setAutoSize(entry.sizing == Sizing::FitsText);
+    element.setAutoStretch(entry.sizing == Sizing::GrowsDown);
+    if (entry.font.points > 0)
+        element.setFont(fontOf(entry.font, band.report().font()));
 }
 
-engine::Band& addBand(engine::Report& report, const BandSpec& spec)
+engine::Band& addBand(engine::Report& report, const BandSpec& entry)
 {
-    const QString name = QString::fromLatin1(spec.name);
-    engine::Band& band = spec.parent
-        ? report.addChildBand(name, report.band(QString::fromLatin1(spec.parent)), px(spec.height))
-        : report.addBand(spec.kind, name, px(spec.height));
-    band.frame() = engine::Frame{spec.frameTop, spec.frameBottom, 1};
+    const QString name = QString::fromLatin1(entry.name);
+    engine::Band& band = entry.parent
+        ? report.addChildBand(name, report.band(QString::fromLatin1(entry.parent)), px(entry.height))
+        : report.addBand(entry.kind, name, px(entry.height));
+    band.frame() = engine::Frame{entry.frameTop, entry.frameBottom, 1};
     return band;
 }
 
