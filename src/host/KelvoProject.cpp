@@ -9,6 +9,7 @@
 #include "KelvoUnit.h"
 #include "OperatorSettings.h"
 #include "PrintProgressWindow.h"
+#include "ServerClass.h"
 #include "ServerOptions.h"
 #include "SettingsStore.h"
 #include "TerminationSignals.h"
@@ -19,7 +20,6 @@
 #include "PrParvietPZForm.h"
 #include "PrintStation.h"
 #include "ReportFont.h"
-#include "RpcSession.h"
 #include "ServiceContext.h"
 
 #include <QApplication>
@@ -33,22 +33,6 @@
 namespace {
 
 using namespace host;
-
-// DSServerClass1GetClass: the one server class the container publishes. A
-// connection's session is a service::RpcSession, which makes its
-// TKelvoServerMethods_EMPLOYEE at the first request.
-ServerClass DSServerClass1GetClass(const service::ServiceContext& context)
-{
-    return {
-        [&context] {
-            auto session = std::make_shared<service::RpcSession>(context);
-            return LineHandler([session](const QByteArray& line) { return session->handle(line); });
-        },
-        [](const QString& message) {
-            return service::rpc::errorLine(QJsonValue::Null, service::rpc::InvalidRequest, message);
-        },
-    };
-}
 
 // The message of what is being thrown; anything but a standard exception
 // has an empty one.

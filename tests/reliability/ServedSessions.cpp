@@ -1,6 +1,6 @@
 #include "ServedSessions.h"
 
-#include "RpcSession.h"
+#include "ServerClass.h"
 
 #include <QDeadlineTimer>
 #include <QJsonDocument>
@@ -8,19 +8,6 @@
 #include <stdexcept>
 
 namespace reliability {
-
-host::ServerClass rpcSessions(const service::ServiceContext& context)
-{
-    return {
-        [&context] {
-            auto session = std::make_shared<service::RpcSession>(context);
-            return host::LineHandler([session](const QByteArray& line) { return session->handle(line); });
-        },
-        [](const QString& message) {
-            return service::rpc::errorLine(QJsonValue::Null, service::rpc::InvalidRequest, message);
-        },
-    };
-}
 
 ServedSessions::ServerThread::ServerThread(host::ServerClass serverClass, host::ListenOptions options)
     : serverClass_(std::move(serverClass)), options_(std::move(options))
@@ -41,7 +28,7 @@ void ServedSessions::ServerThread::run()
 }
 
 ServedSessions::ServedSessions(const service::ServiceContext& context, qsizetype maxLineBytes)
-    : thread_(rpcSessions(context), host::ListenOptions{QHostAddress::LocalHost, 0, 200, maxLineBytes})
+    : thread_(host::DSServerClass1GetClass(context), host::ListenOptions{QHostAddress::LocalHost, 0, 200, maxLineBytes})
 {
     std::future<quint16> port = thread_.port();
     thread_.start();

@@ -1,7 +1,7 @@
 // The service behind the server's TCP container on loopback: a handheld
 // builds a waybill over a real connection.
 
-#include "KelvoServerContainerUnit.h"
+#include "ServerClass.h"
 #include "WaybillFixture.h"
 
 #include <QCoreApplication>
@@ -15,13 +15,7 @@ namespace {
 class ServiceOverTcpTest : public WaybillTest {
 protected:
     ServiceOverTcpTest()
-        : container({[this] {
-                         auto own = std::make_shared<service::RpcSession>(context);
-                         return host::LineHandler([own](const QByteArray& line) { return own->handle(line); });
-                     },
-                     [](const QString& message) {
-                         return service::rpc::errorLine(QJsonValue::Null, service::rpc::InvalidRequest, message);
-                     }},
+        : container(host::DSServerClass1GetClass(context),
                     host::ListenOptions{QHostAddress::LocalHost, 0})
     {
         socket.connectToHost(QHostAddress::LocalHost, container.port());
