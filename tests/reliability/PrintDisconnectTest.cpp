@@ -2,12 +2,10 @@
 // the print finishes, the waybill is blocked, and the server goes on serving
 // and printing for the others.
 
+#include "PrintFixture.h"
 #include "ServedSessions.h"
 #include "ServiceFixture.h"
 
-#include "PrParvAlkoholaPZForm.h"
-#include "PrParvietPZForm.h"
-#include "PrintStation.h"
 #include "Query.h"
 
 #include <QJsonDocument>
@@ -98,33 +96,11 @@ private:
     GatedPrinting& printing_;
 };
 
-QByteArray printRequest(std::int32_t waybill)
-{
-    return requestLine(1, "open", QJsonObject{{"provider", "DataSetProvider_drukat"}, {"params", QJsonObject{{"ISN", waybill}}}});
-}
-
 // The demo warehouse: waybills 1 (to department 2) and 5 are open and print
 // on the general form.
-class PrintDisconnectTest : public ::testing::Test {
+class PrintDisconnectTest : public servicetest::PrintFixture {
 protected:
-    PrintDisconnectTest()
-        : database({testsupport::sourcePath(QStringLiteral("db/demo-data.sql"))}),
-          store(storeDir.filePath("Dravun.json")),
-          operatorSettings(database.options(db::TransactionMode::Explicit)),
-          general(operatorSettings.operatorConnection()),
-          alcohol(operatorSettings.operatorConnection()),
-          station(operatorSettings, general, alcohol,
-                  [this](std::int32_t) { return std::make_unique<GatedDevice>(printing); })
-    {
-        context.employeeConnection = database.options();
-        context.operatorSettings = &operatorSettings;
-        context.settingsStore = &store;
-        context.printWaybill = [this](std::int32_t isn, std::int32_t alcoholLines) {
-            station.printRequest(isn, alcoholLines);
-        };
-        operatorSettings.setSendingDepartment(1);
-        operatorSettings.openDepartmentLists();
-    }
+    PrintDisconnectTest() : PrintFixture([this](std::int32_t) { return std::make_unique<GatedDevice>(printing); }) {}
 
     bool blockedWithin(std::int32_t waybill, std::chrono::seconds patience)
     {
@@ -142,22 +118,14 @@ protected:
         return false;
     }
 
-    testsupport::TestDatabase database;
-    QTemporaryDir storeDir;
-    host::SettingsStore store;
-    host::OperatorSettings operatorSettings;
-    reports::TPrParvietPZ general;
-    reports::TPrParvAlkoholaPZ alcohol;
     GatedPrinting printing;
-    service::PrintStation station;
-    service::ServiceContext context;
 };
 
 TEST_F(PrintDisconnectTest, TheWaybillOfAClientGoneMidPrintIsPrintedAndBlocked)
 {
     reliability::ServedSessions server(context);
     reliability::LineClient leaving(server.port());
-    leaving.send(printRequest(1));
+    leaving.send(servicetest::printRequestLine(1));
     ASSERT_TRUE(printing.waitUntilPainting(1));
     leaving.abort();
     printing.openGate();
@@ -174,7 +142,7 @@ TEST_F(PrintDisconnectTest, TheWaybillOfAClientGoneMidPrintIsPrintedAndBlocked)
                                            {"ISNODALAUZ", 2}}}}));
     ASSERT_TRUE(openList.contains("result")) << QJsonDocument(openList).toJson().toStdString();
     EXPECT_TRUE(openList["result"]["rows"].toArray().isEmpty());
-    const QJsonObject next = staying.ask(printRequest(5));
+    const QJsonObject next = staying.ask(servicetest::printRequestLine(5));
     EXPECT_FALSE(next.contains("error")) << QJsonDocument(next).toJson().toStdString();
     EXPECT_EQ(integerColumn(next["result"].toObject(), "ISN"), std::vector<qint64>{5});
     EXPECT_EQ(printing.endedJobs(), 2);

@@ -2,13 +2,8 @@
 // copies, the blocking, the department lists, failures, and one print at a
 // time. Printing goes to recording devices; the demo warehouse is the data.
 
+#include "PrintFixture.h"
 #include "ServiceFixture.h"
-
-#include "PrParvAlkoholaPZForm.h"
-#include "PrParvietPZForm.h"
-#include "PrintStation.h"
-
-#include "Query.h"
 
 #include <QDate>
 
@@ -64,33 +59,13 @@ private:
     std::chrono::steady_clock::time_point started_;
 };
 
-const QString kDemoData = QStringLiteral("db/demo-data.sql");
-
-class PrintRequestTest : public ::testing::Test {
+class PrintRequestTest : public PrintFixture {
 protected:
-    PrintRequestTest()
-        : database({testsupport::sourcePath(kDemoData)}),
-          store(storeDir.filePath("Dravun.json")),
-          operatorSettings(database.options(db::TransactionMode::Explicit)),
-          general(operatorSettings.operatorConnection()),
-          alcohol(operatorSettings.operatorConnection()),
-          station(operatorSettings, general, alcohol,
-                  [this](std::int32_t) { return std::make_unique<SharedRecording>(log); })
-    {
-        context.employeeConnection = database.options();
-        context.operatorSettings = &operatorSettings;
-        context.settingsStore = &store;
-        context.printWaybill = [this](std::int32_t isn, std::int32_t alcoholLines) {
-            station.printRequest(isn, alcoholLines);
-        };
-        operatorSettings.setSendingDepartment(1);
-        operatorSettings.openDepartmentLists();
-    }
+    PrintRequestTest() : PrintFixture([this](std::int32_t) { return std::make_unique<SharedRecording>(log); }) {}
 
     QJsonObject print(std::int32_t waybill, service::RpcSession& on)
     {
-        return parseLine(on.handle(requestLine(
-            1, "open", QJsonObject{{"provider", "DataSetProvider_drukat"}, {"params", QJsonObject{{"ISN", waybill}}}})));
+        return parseLine(on.handle(printRequestLine(waybill)));
     }
     QJsonObject print(std::int32_t waybill) { return print(waybill, session); }
 
@@ -104,26 +79,9 @@ protected:
         return response.value("result").toObject().value("rows").toArray();
     }
 
-    QString blocked(std::int32_t waybill)
-    {
-        auto connection = database.connect();
-        db::Query query(*connection, QStringLiteral("SELECT PZ_BLOK FROM O_PARPAV WHERE ISN = :ISN"));
-        query.param(u"ISN").setValue(waybill);
-        query.open();
-        return query.field(u"PZ_BLOK").asString();
-    }
-
     const std::vector<engine::RecordingDevice::Job>& jobs() const { return log.recording.jobs(); }
 
-    testsupport::TestDatabase database;
-    QTemporaryDir storeDir;
-    host::SettingsStore store;
-    host::OperatorSettings operatorSettings;
-    reports::TPrParvietPZ general;
-    reports::TPrParvAlkoholaPZ alcohol;
     SharedRecording::Log log;
-    service::PrintStation station;
-    service::ServiceContext context;
     service::RpcSession session{context};
 };
 
