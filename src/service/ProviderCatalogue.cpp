@@ -28,7 +28,7 @@ std::vector<ProviderEntry> makeCatalogue()
           {u"ART_PRECE"_qs, Type::Text, 200, false, true},
           {u"SKKASTE"_qs, Type::Double},
           {u"ALKOHOLS"_qs, Type::Double}},
-         &T::SQLDataSet_PRECEBeforeOpen, &T::SQLDataSet_PRECECalcFields},
+         &T::SQLDataSet_PRECEBeforeOpen, &T::SQLDataSet_PRECECalcFields, nullptr, true},
         {u"TARA"_qs, Open,
          u"SELECT N_KLPREC.ARTIKULS, N_KLPREC.GNOS, N_KLPREC.ISN, N_KLPREC.PARDCENA1, N_KLPREC.NODOKLIS "
          "FROM N_KLPREC WHERE N_KLPREC.TARA = 'T'"_qs},
