@@ -6,6 +6,7 @@
 // and PDF together under the database share plus 1 ms per line.
 //   kelvo-bench-print SOURCE_DIR   (the tree holding db/schema.sql)
 
+#include "BenchMain.h"
 #include "BenchOutput.h"
 #include "Connection.h"
 #include "DbError.h"
@@ -165,14 +166,5 @@ int run(const QString& sourceDir)
 int main(int argc, char* argv[])
 {
     QGuiApplication app(argc, argv);
-    int status = 2;
-    try {
-        status = run(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
-    } catch (const db::DbError& e) {
-        bench::note("print bench: %s", qPrintable(e.message()));
-    } catch (const std::exception& e) {
-        bench::note("print bench: %s", e.what());
-    }
-    db::shutdownClient();
-    return status;
+    return bench::runBench("print bench", [&] { return run(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath()); });
 }

@@ -15,6 +15,7 @@
 // duplicate waybill numbers.
 
 #include "BenchCommandLine.h"
+#include "BenchMain.h"
 #include "BenchOutput.h"
 #include "BenchServer.h"
 #include "Connection.h"
@@ -463,14 +464,5 @@ int run(const bench::BenchCommandLine& args)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    int status = 2;
-    try {
-        status = run(bench::parseBenchCommandLine(app));
-    } catch (const db::DbError& e) {
-        bench::note("load bench: %s", qPrintable(e.message()));
-    } catch (const std::exception& e) {
-        bench::note("load bench: %s", e.what());
-    }
-    db::shutdownClient();
-    return status;
+    return bench::runBench("load bench", [&] { return run(bench::parseBenchCommandLine(app)); });
 }

@@ -9,6 +9,7 @@
 // copies are the same rows and both are warmed up before anything is timed.
 
 #include "BenchCommandLine.h"
+#include "BenchMain.h"
 #include "BenchOutput.h"
 #include "BenchServer.h"
 #include "Connection.h"
@@ -286,14 +287,5 @@ int run(const bench::BenchCommandLine& args)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    int status = 2;
-    try {
-        status = run(bench::parseBenchCommandLine(app));
-    } catch (const db::DbError& e) {
-        bench::note("service bench: %s", qPrintable(e.message()));
-    } catch (const std::exception& e) {
-        bench::note("service bench: %s", e.what());
-    }
-    db::shutdownClient();
-    return status;
+    return bench::runBench("service bench", [&] { return run(bench::parseBenchCommandLine(app)); });
 }
