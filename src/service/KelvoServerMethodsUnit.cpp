@@ -8,8 +8,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <semaphore>
-#include <thread>
 
 namespace service {
 
@@ -136,39 +134,9 @@ auto TKelvoServerMethods_EMPLOYEE::guarded(Run&& run)
     }
 }
 
-namespace {
-
-// The permits of the opens that read the whole working range (process-wide).
-class WholeRangeScans {
-public:
-    explicit WholeRangeScans(bool needed) : needed_(needed)
-    {
-        if (needed_)
-            permits().acquire();
-    }
-    ~WholeRangeScans()
-    {
-        if (needed_)
-            permits().release();
-    }
-    WholeRangeScans(const WholeRangeScans&) = delete;
-    WholeRangeScans& operator=(const WholeRangeScans&) = delete;
-
-private:
-    static std::counting_semaphore<>& permits()
-    {
-        static std::counting_semaphore<> instance(std::max<std::ptrdiff_t>(1, std::thread::hardware_concurrency()));
-        return instance;
-    }
-    bool needed_;
-};
-
-}  // namespace
-
 Rows TKelvoServerMethods_EMPLOYEE::open(QStringView providerName, std::vector<db::Param> params)
 {
     Provider& p = provider(providerName, ProviderUse::Open);
-    const WholeRangeScans scan(p.entry->scansWholeRange);
     return guarded([&] {
         db::Query& dataSet = prepare(p, std::move(params));
         dataSet.open();

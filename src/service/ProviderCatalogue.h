@@ -54,9 +54,9 @@ struct ProviderEntry {
     PrepareHandler prepare = nullptr;
     DataSetHandler calcFields = nullptr;
     DataSetHandler afterOpen = nullptr;
-    // Reads every pending order line of the working range: at most as many
-    // such opens run at once as there are cores, so that under load they do
-    // not starve the short requests of every other handheld.
+    // Reads every pending order line of the working range: such an open runs
+    // on the scan threads, which yield the cores to the short requests of
+    // every other handheld.
     bool scansWholeRange = false;
 
     QString providerName() const { return QStringLiteral("DataSetProvider_") + suffix; }

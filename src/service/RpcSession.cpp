@@ -3,11 +3,14 @@
 #include "DbError.h"
 #include "KelvoServerMethodsUnit.h"
 #include "ProtocolCodec.h"
+#include "ScanThreads.h"
 #include "WaybillCounter.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <algorithm>
 
 namespace service {
 
@@ -87,6 +90,15 @@ ProviderRequest providerRequest(const QJsonValue& params)
     if (!provider.isString())
         throw InvalidParams(QStringLiteral("open and execute take {\"provider\": name, \"params\": list}"));
     return {provider.toString(), codec::decodeParams(params.toObject().value(u"params"))};
+}
+
+// False for a name no provider has.
+bool scansWholeRange(QStringView providerName)
+{
+    const std::vector<ProviderEntry>& catalogue = providerCatalogue();
+    return std::any_of(catalogue.begin(), catalogue.end(), [&](const ProviderEntry& entry) {
+        return entry.scansWholeRange && entry.providerName() == providerName;
+    });
 }
 
 }  // namespace
@@ -182,7 +194,8 @@ QByteArray RpcSession::reverseString(const QJsonValue& params)
 QByteArray RpcSession::open(const QJsonValue& params)
 {
     ProviderRequest request = providerRequest(params);
-    return codec::encodeRows(methods().open(request.provider, std::move(request.params)));
+    const auto answer = [&] { return codec::encodeRows(methods().open(request.provider, std::move(request.params))); };
+    return scansWholeRange(request.provider) ? runOnScanThread(answer) : answer();
 }
 
 QByteArray RpcSession::execute(const QJsonValue& params)

@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QUuid>
 
+#include <algorithm>
+
 using namespace servicetest;
 
 namespace {
@@ -63,14 +65,23 @@ protected:
 const QByteArray kPendingLines =
     requestLine(1, "open", QJsonObject{{"provider", "DataSetProvider_EMPLOYEE"},
                                        {"params", QJsonObject{{"ISPRECE", 1}, {"GRUPA", "R"}}}});
+// Runs on the scan threads, not on the connection's own.
+const QByteArray kGoodsList = requestLine(3, "open", QJsonObject{{"provider", "DataSetProvider_PRECE"}});
 const QByteArray kCollect =
     requestLine(2, "execute", QJsonObject{{"provider", "DataSetProvider_O_PASPRCupd"},
                                           {"params", QJsonObject{{"ATKR_DAUDZ", 4}, {"ISPASPRC", 0}, {"ISN", 1001}}}});
 
-std::vector<qint64> pendingLineKeys(const QJsonObject& response)
+std::vector<qint64> keys(const QJsonObject& response, const char* column)
 {
     EXPECT_TRUE(response.contains("result")) << QJsonDocument(response).toJson(QJsonDocument::Compact).toStdString();
-    return integerColumn(response["result"].toObject(), "ISN");
+    std::vector<qint64> values = integerColumn(response["result"].toObject(), column);
+    std::sort(values.begin(), values.end());
+    return values;
+}
+
+std::vector<qint64> pendingLineKeys(const QJsonObject& response)
+{
+    return keys(response, "ISN");
 }
 
 TEST_F(RemoteRestartTest, RequestsFailWhileTheDatabaseIsDownAndSucceedAfterOnTheSameConnection)
@@ -83,13 +94,14 @@ TEST_F(RemoteRestartTest, RequestsFailWhileTheDatabaseIsDownAndSucceedAfterOnThe
 
     ASSERT_TRUE(server("stop"));
     // The first finds its connection lost, the next cannot attach.
-    for (const QByteArray& line : {kPendingLines, kCollect, kPendingLines}) {
+    for (const QByteArray& line : {kGoodsList, kPendingLines, kCollect, kGoodsList}) {
         const QJsonObject error = active.ask(line)["error"].toObject();
         EXPECT_EQ(error["code"].toInt(), service::rpc::DatabaseError);
         EXPECT_FALSE(error["message"].toString().isEmpty());
     }
     ASSERT_TRUE(server("restart"));
 
+    EXPECT_EQ(keys(active.ask(kGoodsList), "ISPRECE"), (std::vector<qint64>{1, 2}));
     EXPECT_EQ(pendingLineKeys(active.ask(kPendingLines)), std::vector<qint64>{1001});
     EXPECT_EQ(active.ask(kCollect)["result"].toObject()["rowsAffected"].toInt(), 1);
     // The idle one learns of its lost connection with its next request,

@@ -1,0 +1,30 @@
+#pragma once
+// The threads the opens that read the whole working range run on, with the
+// writing of their answers: as many as there are cores, at idle priority.
+// Such an open takes about a hundred milliseconds of CPU. On these threads it
+// gets a core only while no short request of another handheld wants it, and
+// the scans beyond one a core wait in the pool's queue, first come first
+// served.
+
+#include <QThreadPool>
+
+#include <future>
+#include <memory>
+
+namespace service {
+
+QThreadPool& scanThreads();
+
+// Runs `work` on a scan thread and waits for it: its result, or its
+// exception thrown again here.
+template <typename Work>
+auto runOnScanThread(Work&& work)
+{
+    using Result = decltype(work());
+    auto task = std::make_shared<std::packaged_task<Result()>>(std::forward<Work>(work));
+    std::future<Result> result = task->get_future();
+    scanThreads().start([task] { (*task)(); });
+    return result.get();
+}
+
+}  // namespace service
