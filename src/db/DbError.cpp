@@ -9,6 +9,8 @@ namespace {
 // Firebird's "broken connection" codes: network_error, net_read_err,
 // net_write_err, lost_db_connection, att_shutdown, shutdown.
 constexpr std::array<long, 6> kConnectionLostCodes{335544721, 335544726, 335544727, 335544741, 335544856, 335544528};
+// update_conflict, reported under deadlock.
+constexpr long kUpdateConflictCode = 335544451;
 }  // namespace
 
 DbError::DbError(const QString& message, std::vector<long> codes)
@@ -25,6 +27,11 @@ bool DbError::connectionLost() const
 {
     return lost_ || std::any_of(kConnectionLostCodes.begin(), kConnectionLostCodes.end(),
                        [this](long code) { return hasCode(code); });
+}
+
+bool DbError::updateConflict() const
+{
+    return hasCode(kUpdateConflictCode);
 }
 
 }  // namespace db

@@ -21,6 +21,9 @@ public:
     // True when the connection to the database is gone (network error,
     // shutdown): the caller should detach and attach anew.
     bool connectionLost() const;
+    // True when the statement met another transaction's update of a row it
+    // changes, and that transaction committed while it waited.
+    bool updateConflict() const;
     // For a failure whose codes do not say so but after which the
     // connection no longer answers.
     void markConnectionLost() { lost_ = true; }

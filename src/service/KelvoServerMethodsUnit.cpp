@@ -148,10 +148,33 @@ Rows TKelvoServerMethods_EMPLOYEE::open(QStringView providerName, std::vector<db
     });
 }
 
+namespace {
+
+constexpr int kRunsOnConcurrentUpdates = 5;
+
+// A statement that waited on another connection's update of the same row
+// fails when that one commits. In auto-commit mode the failed statement has
+// left nothing behind, so it runs again and changes the row as committed, as
+// it would have had the two come one after the other. Its handler is not run
+// again: a waybill keeps the number it was given.
+std::int64_t executeAfterConcurrentUpdates(db::Query& statement)
+{
+    for (int run = 1;; ++run) {
+        try {
+            return statement.execute();
+        } catch (const db::DbError& e) {
+            if (!e.updateConflict() || run == kRunsOnConcurrentUpdates)
+                throw;
+        }
+    }
+}
+
+}  // namespace
+
 std::int64_t TKelvoServerMethods_EMPLOYEE::execute(QStringView providerName, std::vector<db::Param> params)
 {
     Provider& p = provider(providerName, ProviderUse::Execute);
-    return guarded([&] { return prepare(p, std::move(params)).execute(); });
+    return guarded([&] { return executeAfterConcurrentUpdates(prepare(p, std::move(params))); });
 }
 
 const db::Query& TKelvoServerMethods_EMPLOYEE::dataSet(QStringView suffix) const

@@ -254,3 +254,29 @@ TEST_F(ProvidersTest, TwoSessionsAreServedAtTheSameTime)
     EXPECT_EQ(firstFailures, 0);
     EXPECT_EQ(secondFailures, 0);
 }
+
+// The session's update waits on another connection's uncommitted update of
+// the same row; once that one commits, the session's update is carried out
+// on the committed row instead of failing with an update conflict.
+TEST_F(ProvidersTest, AnUpdateThatWaitedOnAnotherCommittedUpdateIsCarriedOut)
+{
+    const auto holder = database.connect(db::TransactionMode::Explicit);
+    db::Query(*holder, QStringLiteral("UPDATE O_PARPRC SET ISSERTIF = 2 WHERE ISN = 101")).execute();
+
+    QJsonObject response;
+    std::thread handheld([&] {
+        response = parseLine(session.handle(requestLine(
+            1, "execute",
+            QJsonObject{{"provider", "DataSetProvider_O_PARPRCupd"}, {"params", QJsonObject{{"ISSERTIF", 3}, {"ISN", 101}}}})));
+    });
+    const QString waiting = QStringLiteral(
+        "SELECT COUNT(*) FROM MON$STATEMENTS WHERE MON$STATE = 1 AND MON$SQL_TEXT STARTING WITH 'UPDATE O_PARPRC'");
+    for (int tries = 0; tries < 500 && select(waiting).at(0).at(0).toInt() == 0; ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    holder->transaction().commit();
+    handheld.join();
+
+    EXPECT_EQ(response.value("result").toObject().value("rowsAffected").toInt(), 1)
+        << QJsonDocument(response).toJson(QJsonDocument::Compact).toStdString();
+    EXPECT_EQ(select("SELECT ISSERTIF FROM O_PARPRC WHERE ISN = 101").at(0).at(0), db::Value(std::int32_t{3}));
+}
