@@ -2,16 +2,24 @@
 
 namespace service {
 
+namespace {
+
+// A thread pool holds as many threads as there are cores unless told
+// otherwise.
+class ScanThreadPool : public QThreadPool {
+public:
+    ScanThreadPool()
+    {
+        setObjectName(QStringLiteral("whole-range scans"));
+        setThreadPriority(QThread::IdlePriority);
+    }
+};
+
+}  // namespace
+
 QThreadPool& scanThreads()
 {
-    static QThreadPool pool;
-    static const bool configured = [] {
-        // A pool holds as many threads as there are cores, unless told otherwise.
-        pool.setObjectName(QStringLiteral("whole-range scans"));
-        pool.setThreadPriority(QThread::IdlePriority);
-        return true;
-    }();
-    Q_UNUSED(configured);
+    static ScanThreadPool pool;
     return pool;
 }
 
