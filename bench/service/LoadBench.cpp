@@ -442,8 +442,8 @@ int run(const bench::BenchCommandLine& args)
     Stats all = single.stats;
     all.add(load.stats);
     const int foreign = foreignLineKeys(served, all.lineKeys);
-    // The pending-lines times depend on it: a cache smaller than the
-    // database is emptied by every goods list.
+    // The pending-lines times under load depend on it: with a cache
+    // smaller than the database the requests wait on each other for it.
     const std::int64_t pageBuffers = scalar(served, QStringLiteral("SELECT MON$PAGE_BUFFERS FROM MON$DATABASE"));
     served.detach();
     bench::printFigure(QStringLiteral("load.page_buffers"), static_cast<double>(pageBuffers), "pages", 0);
