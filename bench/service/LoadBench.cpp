@@ -410,20 +410,18 @@ void reportPhase(const QString& name, const Phase& phase, std::chrono::seconds d
 
 int run(const bench::BenchCommandLine& args)
 {
-    const auto facts = bench::readFacts(args.database);
-    if (!facts)
-        throw std::runtime_error("no generated warehouse at " + args.database.toStdString());
+    const bench::WarehouseFacts facts = bench::requireFacts(args.database);
     db::ConnectionOptions options;
     options.database = args.database;
     MixSetup setup;
     std::int64_t waybillsBefore = 0;
     {
         db::Connection original(options);
-        setup = mixSetup(original, *facts);
+        setup = mixSetup(original, facts);
         waybillsBefore = scalar(original, QStringLiteral("SELECT COUNT(*) FROM O_PARPAV"));
     }
 
-    bench::BenchServer server(args.server, args.database, *facts);
+    bench::BenchServer server(args.server, args.database, facts);
     server.start();
     const Phase single = runHandhelds(setup, server.port(), 1, kSingleTime);
     reportPhase(QStringLiteral("load.single"), single, kSingleTime);

@@ -250,23 +250,21 @@ void reportEcho(RpcLineClient& client)
 
 int run(const bench::BenchCommandLine& args)
 {
-    const auto facts = bench::readFacts(args.database);
-    if (!facts)
-        throw std::runtime_error("no generated warehouse at " + args.database.toStdString());
+    const bench::WarehouseFacts facts = bench::requireFacts(args.database);
     db::ConnectionOptions options;
     options.database = args.database;
     db::Connection connection(options);
 
     const std::vector<ProviderCase> cases = {
-        {QStringLiteral("DataSetProvider_PRECE"), goodsListSql(*facts), {Request{}}, 100, 1.15, 0},
-        {QStringLiteral("DataSetProvider_EMPLOYEE"), pendingLinesSql(*facts), pendingLinesRequests(connection, *facts),
+        {QStringLiteral("DataSetProvider_PRECE"), goodsListSql(facts), {Request{}}, 100, 1.15, 0},
+        {QStringLiteral("DataSetProvider_EMPLOYEE"), pendingLinesSql(facts), pendingLinesRequests(connection, facts),
          2000, 1.15, 0},
-        {QStringLiteral("DataSetProvider_O_PARPAV"), kOpenWaybillsSql, openWaybillsRequests(connection, *facts), 2000,
+        {QStringLiteral("DataSetProvider_O_PARPAV"), kOpenWaybillsSql, openWaybillsRequests(connection, facts), 2000,
          1.15, 0},
         {QStringLiteral("DataSetProvider_O_PARPRCnew"), kGeneratorSql, {Request{}}, 2000, 0, 0.2},
     };
 
-    bench::BenchServer server(args.server, args.database, *facts);
+    bench::BenchServer server(args.server, args.database, facts);
     server.start();
     RpcLineClient client;
     if (!client.connectTo(server.port()))

@@ -35,6 +35,14 @@ std::optional<WarehouseFacts> readFacts(const QString& database)
     return facts;
 }
 
+WarehouseFacts requireFacts(const QString& database)
+{
+    const std::optional<WarehouseFacts> facts = readFacts(database);
+    if (!facts)
+        throw std::runtime_error("no generated warehouse at " + database.toStdString());
+    return *facts;
+}
+
 void writeFacts(const QString& database, const WarehouseFacts& facts)
 {
     const QJsonObject o{

@@ -24,6 +24,8 @@ struct WarehouseFacts {
 
 QString factsPath(const QString& database);
 std::optional<WarehouseFacts> readFacts(const QString& database);
+// The facts of a warehouse the benches run on; throws when it was never made.
+WarehouseFacts requireFacts(const QString& database);
 void writeFacts(const QString& database, const WarehouseFacts& facts);
 
 }  // namespace bench
