@@ -9,6 +9,7 @@
 #include "TestDatabase.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -17,25 +18,71 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+
 #include <pwd.h>
 #include <unistd.h>
 
 namespace {
 
+// Spooler work takes its time on a busy machine: every wait below is for a
+// state, with a deadline far beyond what a quiet machine needs.
+constexpr std::chrono::seconds kDeadline{120};
+
+bool waitUntil(const std::function<bool()>& done)
+{
+    QDeadlineTimer deadline(kDeadline);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
 // The page log line of the spooler's first job named `title`, waited for.
 QString pageLogLine(const QString& cupsDir, const QString& title)
 {
-    for (int i = 0; i < 300; ++i) {
+    QString found;
+    waitUntil([&] {
         QFile log(cupsDir + QStringLiteral("/log/page_log"));
-        if (log.open(QIODevice::ReadOnly)) {
-            for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'))) {
-                if (line.contains(title))
-                    return line;
-            }
+        if (!log.open(QIODevice::ReadOnly))
+            return false;
+        for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'))) {
+            if (line.contains(title))
+                found = line;
         }
-        QThread::msleep(100);
-    }
-    return {};
+        return !found.isEmpty();
+    });
+    return found;
+}
+
+// Whether the spooler lists `job` ("kelvo-pdf-7") among its completed jobs:
+// the queue's backend has then finished writing the PDF.
+bool jobCompleted(const QString& job)
+{
+    const Run completed = run(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("completed"),
+                                                         QStringLiteral("-o"), QStringLiteral("kelvo-pdf")});
+    const QRegularExpression line(QStringLiteral("^%1\\s").arg(QRegularExpression::escape(job)),
+                                  QRegularExpression::MultilineOption);
+    return completed.exitCode == 0 && line.match(completed.out).hasMatch();
 }
 
 // The PDF files cups-pdf wrote for this user since `since`.
@@ -50,13 +97,15 @@ QStringList pdfsSince(const QDateTime& since)
     return files;
 }
 
+// The page count of a whole PDF; -1 while the reader finds it damaged (a
+// file still being written reads as damaged and short).
 int pdfPages(const QString& path)
 {
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {path});
-    info.waitForFinished();
-    const auto match = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(info.readAll()));
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
+    const Run info = run(QStringLiteral("pdfinfo"), {path});
+    const auto match = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info.out);
+    if (info.exitCode != 0 || !info.err.trimmed().isEmpty() || !match.hasMatch())
+        return -1;
+    return match.captured(1).toInt();
 }
 
 TEST(SpoolerPrintTest, TheWaybillReachesTheDefaultPrinterAsOneJobWithTheOperatorsCopies)
@@ -82,10 +131,13 @@ TEST(SpoolerPrintTest, TheWaybillReachesTheDefaultPrinterAsOneJobWithTheOperator
     EXPECT_EQ(job[0], QStringLiteral("kelvo-pdf"));
     EXPECT_EQ(job[3], QStringLiteral("2"));
 
+    const QString jobName = job[0] + QLatin1Char('-') + job[1];
+    ASSERT_TRUE(waitUntil([&] { return jobCompleted(jobName); })) << "the spooler never completed " << jobName.toStdString();
     QStringList pdfs;
-    for (int i = 0; i < 100 && pdfs.isEmpty(); ++i, QThread::msleep(100))
+    ASSERT_TRUE(waitUntil([&] {
         pdfs = pdfsSince(started);
-    ASSERT_EQ(pdfs.size(), 1) << "the queue wrote no PDF, or more than one";
+        return pdfs.size() == 1 && pdfPages(pdfs.front()) >= 0;
+    })) << "the queue wrote no whole PDF, or more than one: " << pdfs.join(QLatin1Char(' ')).toStdString();
     EXPECT_EQ(pdfPages(pdfs.front()), 2 * pagesOfOneCopy);
     QFile::remove(pdfs.front());
 }

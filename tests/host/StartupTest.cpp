@@ -110,14 +110,14 @@ TEST_P(ServingTest, ServesThenSavesAndClosesClientsOnSigterm)
 
     client.write(R"({"jsonrpc": "2.0", "id": 1, "method": "EchoString", "params": ["sveiki"]})"
                  "\n");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 60000));
     const QJsonObject answer = QJsonDocument::fromJson(client.readLine()).object();
     EXPECT_EQ(answer.value(QStringLiteral("id")).toInt(), 1);
     EXPECT_EQ(answer.value(QStringLiteral("result")).toString(), QStringLiteral("sveiki"));
 
     server.terminate();
     EXPECT_EQ(exitCode(), 0) << errorOutput().toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 30000));
     // A first start: both dates became today's, and were saved.
     const QString today = QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
     EXPECT_EQ(storedObject(), QJsonDocument::fromJson(QStringLiteral(R"({"Datums": "%1", "Datums2": "%1",
@@ -142,7 +142,7 @@ TEST_F(StartupTest, DemoMakesItsDatabaseOnceAndKeepsItsOwnStore)
         ASSERT_TRUE(connectTo(client, port)) << errorOutput().toStdString();
         client.write(R"({"jsonrpc": "2.0", "id": 1, "method": "open", "params": {"provider": "DataSetProvider_PRECE"}})"
                      "\n");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client.canReadLine(); }, 60000));
         const QJsonObject result = QJsonDocument::fromJson(client.readLine()).object().value(QStringLiteral("result")).toObject();
         EXPECT_FALSE(result.value(QStringLiteral("rows")).toArray().isEmpty()) << "run " << run;
         if (run == 1) {
