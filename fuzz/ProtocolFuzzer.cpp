@@ -8,7 +8,7 @@
 // InvalidParams, and each decoded value is converted to its declared type.
 
 #include "KelvoServerMethodsUnit.h"
-#include "OperatorSettings.h"
+#include "OperatorValues.h"
 #include "ProtocolCodec.h"
 #include "RpcSession.h"
 
@@ -31,10 +31,10 @@ struct Harness {
     Harness()
     {
         context.employeeConnection = unreachable();
-        context.operatorSettings = &operatorSettings;
+        context.operatorValues = &operatorValues;
     }
 
-    host::OperatorSettings operatorSettings{unreachable()};
+    operator_state::OperatorValues operatorValues;
     service::ServiceContext context;
     service::RpcSession session{context};
 };

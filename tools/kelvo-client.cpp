@@ -2,6 +2,7 @@
 // protocol (newline-delimited JSON-RPC 2.0 over TCP).
 
 #include "ClientRequest.h"
+#include "JsonText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -40,8 +41,7 @@ QByteArray rawJson(const QJsonValue& result)
         return QJsonDocument(result.toObject()).toJson(QJsonDocument::Indented);
     if (result.isArray())
         return QJsonDocument(result.toArray()).toJson(QJsonDocument::Indented);
-    const QByteArray wrapped = QJsonDocument(QJsonArray{result}).toJson(QJsonDocument::Compact);
-    return wrapped.mid(1, wrapped.size() - 2) + '\n';
+    return json::jsonText(result) + '\n';
 }
 
 }  // namespace

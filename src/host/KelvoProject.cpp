@@ -7,20 +7,23 @@
 
 #include "KelvoServerContainerUnit.h"
 #include "KelvoUnit.h"
-#include "OperatorSettings.h"
 #include "PrintProgressWindow.h"
 #include "ServerClass.h"
 #include "ServerOptions.h"
-#include "SettingsStore.h"
 #include "TerminationSignals.h"
 
 #include "DbError.h"
 #include "NoticeBox.h"
-#include "PrParvAlkoholaPZForm.h"
-#include "PrParvietPZForm.h"
+#include "OperatorDatabase.h"
+#include "OperatorValues.h"
+#include "PrintLock.h"
 #include "PrintStation.h"
+#include "ProviderCatalogue.h"
+#include "Query.h"
 #include "ReportFont.h"
+#include "RpcSession.h"
 #include "ServiceContext.h"
+#include "SettingsStore.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -33,21 +36,10 @@
 namespace {
 
 using namespace host;
-
-// The message of what is being thrown; anything but a standard exception
-// has an empty one.
-QString currentErrorMessage()
-{
-    try {
-        throw;
-    } catch (const db::DbError& error) {
-        return error.message();
-    } catch (const std::exception& error) {
-        return QString::fromUtf8(error.what());
-    } catch (...) {
-        return {};
-    }
-}
+using operator_state::OperatorDatabase;
+using operator_state::OperatorValues;
+using operator_state::PrintLock;
+using operator_state::SettingsStore;
 
 // An error before the window is up: standard error always, and the message
 // box when there is a screen.
@@ -58,36 +50,46 @@ void showStartupError(const QString& message, bool headless)
         QMessageBox::critical(nullptr, QCoreApplication::applicationName(), message);
 }
 
-// The report forms and the print station, created together after the
-// container: the forms live for the process and are reused by every print.
-struct ReportForms {
-    ReportForms(OperatorSettings& settings, const ServerOptions& options)
-        : PrParvietPZ(settings.operatorConnection(), vatRate(settings)),
-          PrParvAlkoholaPZ(settings.operatorConnection(), vatRate(settings)),
-          printStation(settings, PrParvietPZ, PrParvAlkoholaPZ,
-                       service::targetDevices({options.printer, options.printTo}, settings.operatorConnection()))
-    {
-    }
+// The operator's state: its values, its database and the print lock that
+// guards that database and the report forms.
+struct OperatorState {
+    explicit OperatorState(const ServerOptions& options) : database(operatorConnectionOptions(options), printLock) {}
 
-    static std::function<double()> vatRate(OperatorSettings& settings)
-    {
-        return [&settings] { return settings.snapshot().vatRate; };
-    }
-
-    reports::TPrParvietPZ PrParvietPZ;
-    reports::TPrParvAlkoholaPZ PrParvAlkoholaPZ;
-    service::PrintStation printStation;
+    PrintLock printLock;
+    OperatorValues values;
+    OperatorDatabase database;
 };
+
+printing::PrintStation makePrintStation(OperatorState& state, const ServerOptions& options)
+{
+    return printing::PrintStation(state.values, state.database, printing::targetDevices({options.printer, options.printTo}));
+}
+
+// Prints one waybill by its key, on the form the print request would choose:
+// its alcohol lines are counted on PRECES_DB by the print request's own
+// statement.
+void printWaybillByKey(printing::PrintStation& station, OperatorDatabase& database, std::int32_t waybillIsn)
+{
+    std::int32_t alcoholLines = 0;
+    {
+        const PrintLock::Held held = database.printLock().acquire();
+        db::Query count(database.connection(held), service::printRequestStatement());
+        count.param(u"ISN").setValue(waybillIsn);
+        count.open();
+        alcoholLines = count.field(u"SKAITS").asInteger();  // 0 when there is no such waybill
+    }
+    station.printRequest(waybillIsn, alcoholLines);
+}
 
 // --print-waybill: prints one waybill with the operator's stored settings
 // (the copies) and ends.
 int printOneWaybill(const ServerOptions& options, std::int32_t waybillIsn)
 {
     SettingsStore store(options.settingsLocation);
-    OperatorSettings settings(operatorConnectionOptions(options));
-    restoreOperatorSettings(store, settings);
-    ReportForms forms(settings, options);
-    forms.printStation.printWaybill(waybillIsn);
+    OperatorState state(options);
+    restoreOperatorValues(store, state.values);
+    printing::PrintStation station = makePrintStation(state, options);
+    printWaybillByKey(station, state.database, waybillIsn);
     return 0;
 }
 
@@ -98,32 +100,33 @@ int serve(ServerOptions options)
     if (options.printWaybill)
         return printOneWaybill(options, *options.printWaybill);
     SettingsStore store(options.settingsLocation);
-    OperatorSettings settings(operatorConnectionOptions(options));
+    OperatorState state(options);
 
     // The operator window, not yet shown; it holds the design values.
     std::unique_ptr<TForm1> Form1;
     if (!options.headless)
-        Form1 = std::make_unique<TForm1>(settings, store);
+        Form1 = std::make_unique<TForm1>(state.values, state.database, store);
 
     // Clients are served from here on. A print request that comes before the
     // report forms exist is refused rather than lost silently.
-    std::atomic<service::PrintStation*> printStation{nullptr};
-    service::ServiceContext context{employeeConnectionOptions(options), &settings, &store, {}};
+    std::atomic<printing::PrintStation*> printStation{nullptr};
+    service::ServiceContext context{employeeConnectionOptions(options), &state.values, &store, {}};
     context.printWaybill = [&printStation](std::int32_t waybillIsn, std::int32_t alcoholLines) {
-        service::PrintStation* station = printStation.load();
+        printing::PrintStation* station = printStation.load();
         if (!station)
-            throw service::PrintError("The server is still starting; try the print again");
+            throw printing::PrintError("The server is still starting; try the print again");
         station->printRequest(waybillIsn, alcoholLines);
     };
     TServerContainer1 ServerContainer1(DSServerClass1GetClass(context), options.listen);
 
-    ReportForms forms(settings, options);
-    printStation.store(&forms.printStation);
+    // The report forms PrParvietPZ and PrParvAlkoholaPZ.
+    printing::PrintStation station = makePrintStation(state, options);
+    printStation.store(&station);
     std::unique_ptr<PrintProgressWindow> progressWindow;
     if (Form1) {
         progressWindow = std::make_unique<PrintProgressWindow>(Form1.get());
-        progressWindow->follow(forms.PrParvietPZ.QuickRep1.progress());
-        progressWindow->follow(forms.PrParvAlkoholaPZ.QuickRep1.progress());
+        progressWindow->follow(station.generalProgress());
+        progressWindow->follow(station.alcoholProgress());
     }
 
     bool shown = false;
@@ -133,11 +136,11 @@ int serve(ServerOptions options)
                 Form1->FormShow();
                 Form1->show();
             } else {
-                operatorShow(settings, store);
+                operatorShow(state.values, state.database, store);
             }
             shown = true;
         } catch (...) {
-            showStartupError(currentErrorMessage(), options.headless);
+            showStartupError(service::rpc::currentFailure().message, options.headless);
             QCoreApplication::exit(1);
         }
     });
@@ -148,7 +151,7 @@ int serve(ServerOptions options)
             return;
         }
         if (shown)
-            operatorClose(settings, store);
+            operatorClose(state.values, store);
         QCoreApplication::quit();
     });
     const int status = QCoreApplication::exec();
@@ -162,7 +165,7 @@ int runServer(const ServerOptions& options)
     try {
         return serve(options);
     } catch (...) {
-        showStartupError(currentErrorMessage(), options.headless);
+        showStartupError(service::rpc::currentFailure().message, options.headless);
         return 1;
     }
 }

@@ -1,6 +1,7 @@
 #include "KelvoUnit.h"
 
-#include "OperatorSettings.h"
+#include "OperatorDatabase.h"
+#include "OperatorValues.h"
 #include "SettingsStore.h"
 
 #include <QCloseEvent>
@@ -44,25 +45,28 @@ QDateEdit* placeDatePicker(QWidget* parent, const char* name, const QRect& geome
 {
     auto* picker = place<QDateEdit>(parent, name, geometry);
     picker->setCalendarPopup(true);
-    picker->setDisplayFormat(QLatin1String(kStoredDateFormat));
+    picker->setDisplayFormat(QLatin1String(operator_state::kStoredDateFormat));
     return picker;
 }
 
 }  // namespace
 
-void operatorShow(OperatorSettings& settings, const SettingsStore& store)
+void operatorShow(OperatorValues& values, OperatorDatabase& database, const SettingsStore& store)
 {
-    settings.openDepartmentLists();
-    restoreOperatorSettings(store, settings);
+    {
+        const operator_state::PrintLock::Held held = database.printLock().acquire();
+        database.openDepartmentLists(held);
+    }
+    restoreOperatorValues(store, values);
 }
 
-void operatorClose(const OperatorSettings& settings, SettingsStore& store)
+void operatorClose(const OperatorValues& values, SettingsStore& store)
 {
-    saveOperatorSettings(store, settings);
+    saveOperatorValues(store, values);
 }
 
-TForm1::TForm1(OperatorSettings& settings, SettingsStore& store, QWidget* parent)
-    : QWidget(parent), settings_(settings), store_(store)
+TForm1::TForm1(OperatorValues& values, OperatorDatabase& database, SettingsStore& store, QWidget* parent)
+    : QWidget(parent), values_(values), database_(database), store_(store)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
@@ -92,28 +96,28 @@ void TForm1::buildControls()
 
 void TForm1::connectControls()
 {
-    connect(DateTimePicker1, &QDateEdit::dateChanged, &settings_, &OperatorSettings::setDateFrom);
-    connect(DateTimePicker2, &QDateEdit::dateChanged, &settings_, &OperatorSettings::setDateTo);
+    connect(DateTimePicker1, &QDateEdit::dateChanged, &values_, &OperatorValues::setDateFrom);
+    connect(DateTimePicker2, &QDateEdit::dateChanged, &values_, &OperatorValues::setDateTo);
     // activated: only the operator's choices, not the window's own selection.
     connect(DBLookupComboBox1, &QComboBox::activated, this,
-            [this](int index) { settings_.setSendingDepartment(DBLookupComboBox1->itemData(index).toInt()); });
+            [this](int index) { values_.setSendingDepartment(DBLookupComboBox1->itemData(index).toInt()); });
     connect(DBLookupComboBox2, &QComboBox::activated, this,
-            [this](int index) { settings_.setHiddenDepartment(DBLookupComboBox2->itemData(index).toInt()); });
-    connect(CSpinEdit1, &QSpinBox::valueChanged, &settings_, &OperatorSettings::setCopies);
-    connect(&settings_, &OperatorSettings::changed, this, &TForm1::showSettings);
+            [this](int index) { values_.setHiddenDepartment(DBLookupComboBox2->itemData(index).toInt()); });
+    connect(CSpinEdit1, &QSpinBox::valueChanged, &values_, &OperatorValues::setCopies);
+    connect(&values_, &OperatorValues::changed, this, &TForm1::showSettings);
     // Reopened by a print request on its thread: queued here.
-    connect(&settings_, &OperatorSettings::departmentListsChanged, this, &TForm1::fillLookups);
+    connect(&database_, &OperatorDatabase::departmentListsChanged, this, &TForm1::fillLookups);
 }
 
 void TForm1::FormShow()
 {
-    operatorShow(settings_, store_);
+    operatorShow(values_, database_, store_);
     fillLookups();
 }
 
 void TForm1::FormClose()
 {
-    operatorClose(settings_, store_);
+    operatorClose(values_, store_);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -132,13 +136,13 @@ void TForm1::fillLookups()
             lookup->addItem(department.name, department.isn);
         selectKey(lookup, key);
     };
-    fill(DBLookupComboBox1, settings_.sendingDepartmentList(), settings_.sendingDepartmentKey());
-    fill(DBLookupComboBox2, settings_.hiddenDepartmentList(), settings_.hiddenDepartmentKey());
+    fill(DBLookupComboBox1, database_.sendingDepartmentList(), values_.sendingDepartmentKey());
+    fill(DBLookupComboBox2, database_.hiddenDepartmentList(), values_.hiddenDepartmentKey());
 }
 
 void TForm1::showSettings()
 {
-    const OperatorSnapshot values = settings_.snapshot();
+    const operator_state::OperatorSnapshot values = values_.snapshot();
     // Only what differs, so that a control being edited keeps its cursor.
     const auto showDate = [](QDateEdit* picker, const QDate& date) {
         if (picker->date() != date) {
@@ -152,8 +156,8 @@ void TForm1::showSettings()
         const QSignalBlocker blocker(CSpinEdit1);
         CSpinEdit1->setValue(values.copies);
     }
-    selectKey(DBLookupComboBox1, settings_.sendingDepartmentKey());
-    selectKey(DBLookupComboBox2, settings_.hiddenDepartmentKey());
+    selectKey(DBLookupComboBox1, values_.sendingDepartmentKey());
+    selectKey(DBLookupComboBox2, values_.hiddenDepartmentKey());
 }
 
 // A key that names no listed department (or no key at all) shows nothing.

@@ -1,9 +1,9 @@
 #pragma once
 // TForm1, the operator window: the working date range, the sending and the
-// hidden department and the number of copies, a view of OperatorSettings.
-// Every change the operator makes goes to OperatorSettings at once; the
-// settings are restored from the store when the window is first shown and
-// saved when it is closed.
+// hidden department and the number of copies, a view of the operator's
+// values and of the department lists of the operator's database. Every
+// change the operator makes goes to the values at once; they are restored
+// from the store when the window is first shown and saved when it is closed.
 
 #include <QWidget>
 
@@ -14,25 +14,33 @@ class QDateEdit;
 class QLabel;
 class QSpinBox;
 
-namespace host {
-
-class OperatorSettings;
+namespace operator_state {
+class OperatorDatabase;
+class OperatorValues;
 class SettingsStore;
 struct Department;
+}  // namespace operator_state
+
+namespace host {
+
+using operator_state::Department;
+using operator_state::OperatorDatabase;
+using operator_state::OperatorValues;
+using operator_state::SettingsStore;
 
 // The window's show and close handling on the operator state alone, for the
 // window and for the headless server.
-// Show: opens the two department lists (the first open connects PRECES_DB;
-// throws db::DbError when the database cannot be reached), then restores the
-// settings.
-void operatorShow(OperatorSettings& settings, const SettingsStore& store);
-// Close: saves the settings.
-void operatorClose(const OperatorSettings& settings, SettingsStore& store);
+// Show: opens the two department lists under the print lock (the first open
+// connects PRECES_DB; throws db::DbError when the database cannot be
+// reached), then restores the values.
+void operatorShow(OperatorValues& values, OperatorDatabase& database, const SettingsStore& store);
+// Close: saves the values.
+void operatorClose(const OperatorValues& values, SettingsStore& store);
 
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    TForm1(OperatorSettings& settings, SettingsStore& store, QWidget* parent = nullptr);
+    TForm1(OperatorValues& values, OperatorDatabase& database, SettingsStore& store, QWidget* parent = nullptr);
 
     // Runs once, before the window is first shown: operatorShow, then the
     // widgets follow. Throws what operatorShow throws.
@@ -50,7 +58,8 @@ private:
     void showSettings();
     static void selectKey(QComboBox* lookup, std::optional<std::int32_t> key);
 
-    OperatorSettings& settings_;
+    OperatorValues& values_;
+    OperatorDatabase& database_;
     SettingsStore& store_;
 
     QLabel* Label1 = nullptr;

@@ -1,7 +1,7 @@
 #include "KelvoServerMethodsUnit.h"
 
 #include "DbError.h"
-#include "OperatorSettings.h"
+#include "OperatorValues.h"
 #include "SqlText.h"
 #include "WaybillCounter.h"
 
@@ -25,13 +25,13 @@ QString quotedDate(const QDate& date)
     return QLatin1Char('\'') + date.toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char('\'');
 }
 
-QString dateRange(const host::OperatorSnapshot& operatorValues)
+QString dateRange(const operator_state::OperatorSnapshot& operatorValues)
 {
     return QStringLiteral("AND O_PASPAV.DATUMS BETWEEN ") + quotedDate(operatorValues.dateFrom)
            + QStringLiteral(" AND ") + quotedDate(operatorValues.dateTo);
 }
 
-QString notHiddenDepartment(const host::OperatorSnapshot& operatorValues)
+QString notHiddenDepartment(const operator_state::OperatorSnapshot& operatorValues)
 {
     return QStringLiteral("AND O_PASPAV.ISNODALA != ") + QString::number(operatorValues.hiddenDepartment);
 }
@@ -205,7 +205,7 @@ db::Query& TKelvoServerMethods_EMPLOYEE::prepare(Provider& provider, std::vector
     if (!params.empty())
         dataSet.setParams(std::move(params));
     if (provider.entry->prepare)
-        (this->*provider.entry->prepare)(dataSet, context_.operatorSettings->snapshot());
+        (this->*provider.entry->prepare)(dataSet, context_.operatorValues->snapshot());
     checkStatementParams(dataSet);
     return dataSet;
 }
@@ -247,7 +247,7 @@ Rows TKelvoServerMethods_EMPLOYEE::packRows(Provider& provider)
 // --- Handlers ---
 
 void TKelvoServerMethods_EMPLOYEE::SQLDataSet_EMPLOYEEBeforeOpen(db::Query& dataSet,
-                                                                 const host::OperatorSnapshot& operatorValues)
+                                                                 const operator_state::OperatorSnapshot& operatorValues)
 {
     const std::int32_t goods = integerParam(dataSet, u"ISPRECE");
     const QString group = requiredParam(dataSet, u"GRUPA").value().toString();
@@ -273,7 +273,7 @@ void TKelvoServerMethods_EMPLOYEE::SQLDataSet_EMPLOYEEBeforeOpen(db::Query& data
 }
 
 void TKelvoServerMethods_EMPLOYEE::SQLDataSet_PRECEBeforeOpen(db::Query& dataSet,
-                                                              const host::OperatorSnapshot& operatorValues)
+                                                              const operator_state::OperatorSnapshot& operatorValues)
 {
     dataSet.setSql(clauses({
         QStringLiteral("SELECT DISTINCT N_KLPREC.GNOS PRECE, N_KLPREC.ARTIKULS, N_KLPREC.ARTIKULS2, O_PASPRC.ISPRECE, "
@@ -300,13 +300,13 @@ void TKelvoServerMethods_EMPLOYEE::SQLDataSet_PRECECalcFields(db::Query& dataSet
 }
 
 void TKelvoServerMethods_EMPLOYEE::SQLDataSet_O_PARPAVBeforeOpen(db::Query& dataSet,
-                                                                 const host::OperatorSnapshot& operatorValues)
+                                                                 const operator_state::OperatorSnapshot& operatorValues)
 {
     setParam(dataSet, u"ISNODALANO", db::Type::Integer, operatorValues.sendingDepartment);
 }
 
 void TKelvoServerMethods_EMPLOYEE::DataSetProvider_O_PARPAVinsBeforeExecute(db::Query& dataSet,
-                                                                            const host::OperatorSnapshot& operatorValues)
+                                                                            const operator_state::OperatorSnapshot& operatorValues)
 {
     // The number is given first (a list without NR_PAVADZ fails before the
     // counter moves), the sending department last.
@@ -321,7 +321,13 @@ void TKelvoServerMethods_EMPLOYEE::SQLDataSet_drukatAfterOpen(db::Query& dataSet
     if (!context_.printWaybill)
         return;
     // On an empty result both read as 0.
-    context_.printWaybill(dataSet.field(u"ISN").asInteger(), dataSet.field(u"SKAITS").asInteger());
+    try {
+        context_.printWaybill(dataSet.field(u"ISN").asInteger(), dataSet.field(u"SKAITS").asInteger());
+    } catch (const db::DbError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw PrintError(e.what());
+    }
 }
 
 }  // namespace service

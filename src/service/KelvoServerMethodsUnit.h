@@ -18,7 +18,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace host {
+namespace operator_state {
 struct OperatorSnapshot;
 }
 
@@ -55,16 +55,15 @@ public:
     Rows open(QStringView providerName, std::vector<db::Param> params);
     std::int64_t execute(QStringView providerName, std::vector<db::Param> params);
 
-    db::Connection& SQLConnection_EMPLOYEE() { return connection_; }
     // SQLDataSet_<suffix>, as the last request left it.
     const db::Query& dataSet(QStringView suffix) const;
 
     // Handlers of the catalogue.
-    void SQLDataSet_EMPLOYEEBeforeOpen(db::Query& dataSet, const host::OperatorSnapshot& operatorValues);
-    void SQLDataSet_PRECEBeforeOpen(db::Query& dataSet, const host::OperatorSnapshot& operatorValues);
+    void SQLDataSet_EMPLOYEEBeforeOpen(db::Query& dataSet, const operator_state::OperatorSnapshot& operatorValues);
+    void SQLDataSet_PRECEBeforeOpen(db::Query& dataSet, const operator_state::OperatorSnapshot& operatorValues);
     void SQLDataSet_PRECECalcFields(db::Query& dataSet);
-    void SQLDataSet_O_PARPAVBeforeOpen(db::Query& dataSet, const host::OperatorSnapshot& operatorValues);
-    void DataSetProvider_O_PARPAVinsBeforeExecute(db::Query& dataSet, const host::OperatorSnapshot& operatorValues);
+    void SQLDataSet_O_PARPAVBeforeOpen(db::Query& dataSet, const operator_state::OperatorSnapshot& operatorValues);
+    void DataSetProvider_O_PARPAVinsBeforeExecute(db::Query& dataSet, const operator_state::OperatorSnapshot& operatorValues);
     void SQLDataSet_drukatAfterOpen(db::Query& dataSet);
 
 private:

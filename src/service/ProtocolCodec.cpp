@@ -1,5 +1,7 @@
 #include "ProtocolCodec.h"
 
+#include "JsonText.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QStringEncoder>
@@ -59,8 +61,7 @@ db::Value untypedValue(const QString& name, const QJsonValue& v)
 // A JSON scalar as it was written, for messages.
 QString jsonText(const QJsonValue& v)
 {
-    const QByteArray array = QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
+    return QString::fromUtf8(json::jsonText(v));
 }
 
 // A number may also come as its text.

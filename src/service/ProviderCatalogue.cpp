@@ -6,6 +6,12 @@ namespace service {
 
 namespace {
 
+// The number of alcohol lines of the waybill O_PARPAV's row: the print
+// request prints the alcohol waybill for a waybill with any.
+const QString kAlcoholLinesOfWaybill =
+    u"(SELECT COUNT(*) FROM O_PARPRC, N_KLPREC WHERE O_PARPRC.ISPRECE = N_KLPREC.ISN "
+    "AND N_KLPREC.ALKOHOLS > 0 AND O_PARPRC.ISPARVPAV = O_PARPAV.ISN)"_qs;
+
 using db::Type;
 using T = TKelvoServerMethods_EMPLOYEE;
 constexpr auto Open = ProviderUse::Open;
@@ -33,9 +39,7 @@ std::vector<ProviderEntry> makeCatalogue()
          u"SELECT N_KLPREC.ARTIKULS, N_KLPREC.GNOS, N_KLPREC.ISN, N_KLPREC.PARDCENA1, N_KLPREC.NODOKLIS "
          "FROM N_KLPREC WHERE N_KLPREC.TARA = 'T'"_qs},
         {u"O_PARPAV"_qs, Open,
-         u"SELECT ISN, ISMASINA, "
-         "(SELECT COUNT(*) FROM O_PARPRC, N_KLPREC WHERE O_PARPRC.ISPRECE = N_KLPREC.ISN AND N_KLPREC.ALKOHOLS > 0 "
-         "AND O_PARPRC.ISPARVPAV = O_PARPAV.ISN) SKAITS_ALKO, "
+         u"SELECT ISN, ISMASINA, "_qs + kAlcoholLinesOfWaybill + u" SKAITS_ALKO, "
          "(SELECT COUNT(*) FROM O_PARPRC WHERE O_PARPRC.ISPARVPAV = O_PARPAV.ISN) SKAITS_KOPA "
          "FROM O_PARPAV "
          "WHERE O_PARPAV.DATUMS = :DATUMS "
@@ -60,9 +64,7 @@ std::vector<ProviderEntry> makeCatalogue()
           {u"CENA"_qs, Type::Double}, {u"DAUDZUMS"_qs, Type::Double}, {u"NODOKLIS"_qs, Type::Double},
           {u"ISSERTIF"_qs, Type::Integer}}},
         {u"O_PARPRCnew"_qs, Open, u"SELECT GEN_ID(O_PARPRCGEN,0) ISN FROM N_ISI"_qs},
-        {u"drukat"_qs, Open,
-         u"select ISN, (SELECT COUNT(*) FROM O_PARPRC, N_KLPREC WHERE O_PARPRC.ISPRECE = N_KLPREC.ISN "
-         "AND N_KLPREC.ALKOHOLS > 0 AND O_PARPRC.ISPARVPAV = O_PARPAV.ISN) SKAITS from O_PARPAV where ISN = :ISN"_qs,
+        {u"drukat"_qs, Open, printRequestStatement(),
          {{u"ISN"_qs, AsSent}},
          {}, nullptr, nullptr, &T::SQLDataSet_drukatAfterOpen},
         {u"soferi"_qs, Open, u"SELECT ISN, GNOS FROM N_MASINA ORDER BY GNOS"_qs},
@@ -81,6 +83,11 @@ std::vector<ProviderEntry> makeCatalogue()
 }
 
 }  // namespace
+
+QString printRequestStatement()
+{
+    return u"select ISN, "_qs + kAlcoholLinesOfWaybill + u" SKAITS from O_PARPAV where ISN = :ISN"_qs;
+}
 
 const std::vector<ProviderEntry>& providerCatalogue()
 {

@@ -15,7 +15,7 @@
 namespace db {
 class Query;
 }
-namespace host {
+namespace operator_state {
 struct OperatorSnapshot;
 }
 
@@ -41,7 +41,7 @@ struct PersistentField {
 
 // Before open or before execute: runs after the client's parameters are in
 // place, with the operator values of the request.
-using PrepareHandler = void (TKelvoServerMethods_EMPLOYEE::*)(db::Query&, const host::OperatorSnapshot&);
+using PrepareHandler = void (TKelvoServerMethods_EMPLOYEE::*)(db::Query&, const operator_state::OperatorSnapshot&);
 // Calculated fields (per row) and after open.
 using DataSetHandler = void (TKelvoServerMethods_EMPLOYEE::*)(db::Query&);
 
@@ -64,5 +64,9 @@ struct ProviderEntry {
 };
 
 const std::vector<ProviderEntry>& providerCatalogue();
+
+// SQLDataSet_drukat's statement: the waybill :ISN with the number of its
+// alcohol lines (SKAITS), which chooses the form it prints on.
+QString printRequestStatement();
 
 }  // namespace service

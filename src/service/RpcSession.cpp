@@ -1,6 +1,7 @@
 #include "RpcSession.h"
 
 #include "DbError.h"
+#include "JsonText.h"
 #include "KelvoServerMethodsUnit.h"
 #include "ProtocolCodec.h"
 #include "ScanThreads.h"
@@ -26,19 +27,11 @@ QByteArray toLine(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// The compact JSON text of any value (a document alone holds only an object
-// or an array).
-QByteArray valueText(const QJsonValue& value)
-{
-    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2);
-}
-
 // The result comes as JSON text, so that a large one is written only once;
 // the keys stand in the order QJsonDocument writes them, as in error lines.
 QByteArray resultLine(const QJsonValue& id, const QByteArray& resultText)
 {
-    QByteArray line = "{\"id\":" + valueText(id) + ",\"jsonrpc\":\"2.0\",\"result\":";
+    QByteArray line = "{\"id\":" + json::jsonText(id) + ",\"jsonrpc\":\"2.0\",\"result\":";
     line.reserve(line.size() + resultText.size() + 1);
     return line.append(resultText).append('}');
 }
@@ -46,26 +39,6 @@ QByteArray resultLine(const QJsonValue& id, const QByteArray& resultText)
 bool isValidId(const QJsonValue& id)
 {
     return id.isUndefined() || id.isNull() || id.isString() || id.isDouble();
-}
-
-// The error the client gets for the exception in flight.
-std::pair<int, QString> currentFailure()
-{
-    try {
-        throw;
-    } catch (const InvalidParams& e) {
-        return {rpc::InvalidParams, QString::fromStdString(e.what())};
-    } catch (const db::DbError& e) {
-        return {rpc::DatabaseError, e.message()};
-    } catch (const PrintError& e) {
-        return {rpc::PrintFailure, QString::fromStdString(e.what())};
-    } catch (const WaybillNumberError& e) {
-        return {rpc::WaybillNumberFailure, QString::fromStdString(e.what())};
-    } catch (const std::exception& e) {
-        return {rpc::InternalError, QString::fromStdString(e.what())};
-    } catch (...) {
-        return {rpc::InternalError, QStringLiteral("Internal error")};
-    }
 }
 
 // ["text"] or {"value": "text"}
@@ -102,6 +75,25 @@ bool scansWholeRange(QStringView providerName)
 }
 
 }  // namespace
+
+rpc::Failure rpc::currentFailure()
+{
+    try {
+        throw;
+    } catch (const service::InvalidParams& e) {
+        return {InvalidParams, QString::fromStdString(e.what())};
+    } catch (const db::DbError& e) {
+        return {DatabaseError, e.message()};
+    } catch (const PrintError& e) {
+        return {PrintFailure, QString::fromStdString(e.what())};
+    } catch (const WaybillNumberError& e) {
+        return {WaybillNumberFailure, QString::fromStdString(e.what())};
+    } catch (const std::exception& e) {
+        return {InternalError, QString::fromStdString(e.what())};
+    } catch (...) {
+        return {InternalError, QStringLiteral("Internal error")};
+    }
+}
 
 QByteArray rpc::errorLine(const QJsonValue& id, int code, const QString& message)
 {
@@ -146,8 +138,8 @@ QByteArray RpcSession::handle(const QByteArray& line)
             methods();  // the first request creates the session's instance
             answer = resultLine(answerId, (this->*run)(params));
         } catch (...) {
-            const auto [code, message] = currentFailure();
-            answer = rpc::errorLine(answerId, code, message);
+            const rpc::Failure failure = rpc::currentFailure();
+            answer = rpc::errorLine(answerId, failure.code, failure.message);
         }
     } else {
         answer = rpc::errorLine(answerId, rpc::MethodNotFound,
@@ -183,12 +175,12 @@ TKelvoServerMethods_EMPLOYEE& RpcSession::methods()
 
 QByteArray RpcSession::echoString(const QJsonValue& params)
 {
-    return valueText(methods().EchoString(textArgument(params)));
+    return json::jsonText(methods().EchoString(textArgument(params)));
 }
 
 QByteArray RpcSession::reverseString(const QJsonValue& params)
 {
-    return valueText(methods().ReverseString(textArgument(params)));
+    return json::jsonText(methods().ReverseString(textArgument(params)));
 }
 
 QByteArray RpcSession::open(const QJsonValue& params)
@@ -202,12 +194,12 @@ QByteArray RpcSession::execute(const QJsonValue& params)
 {
     ProviderRequest request = providerRequest(params);
     const std::int64_t rows = methods().execute(request.provider, std::move(request.params));
-    return valueText(QJsonObject{{u"rowsAffected"_qs, static_cast<qint64>(rows)}});
+    return json::jsonText(QJsonObject{{u"rowsAffected"_qs, static_cast<qint64>(rows)}});
 }
 
 QByteArray RpcSession::providers(const QJsonValue&)
 {
-    return valueText(codec::encodeCatalogue());
+    return json::jsonText(codec::encodeCatalogue());
 }
 
 }  // namespace service

@@ -18,6 +18,7 @@
 
 #include <QByteArray>
 #include <QJsonValue>
+#include <QString>
 
 #include <memory>
 
@@ -39,6 +40,14 @@ constexpr int WaybillNumberFailure = -32002;
 
 // One error response line (no newline), e.g. for a line over the limit.
 QByteArray errorLine(const QJsonValue& id, int code, const QString& message);
+
+// The error code and message a failure carries.
+struct Failure {
+    int code;
+    QString message;
+};
+// The failure of the exception in flight; call it only inside a catch block.
+Failure currentFailure();
 }  // namespace rpc
 
 class RpcSession {

@@ -1,6 +1,6 @@
 #pragma once
 // What a service session needs of the process: where its own database
-// connection goes, the operator's state, the settings store (the waybill
+// connection goes, the operator's values, the settings store (the waybill
 // number counter lives there) and the print request.
 
 #include "Connection.h"
@@ -9,15 +9,14 @@
 #include <functional>
 #include <stdexcept>
 
-namespace host {
-class OperatorSettings;
+namespace operator_state {
+class OperatorValues;
 class SettingsStore;
-}  // namespace host
+}  // namespace operator_state
 
 namespace service {
 
-// Thrown by the print step when printing fails; the client gets a print
-// failure. A db::DbError thrown by it reaches the client as a database error.
+// A print failure: the client gets the print failure code.
 class PrintError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -27,11 +26,13 @@ struct ServiceContext {
     // SQLConnection_EMPLOYEE of each session: auto-commit, dialect 3, the
     // configured character set and role.
     db::ConnectionOptions employeeConnection;
-    host::OperatorSettings* operatorSettings = nullptr;
-    host::SettingsStore* settingsStore = nullptr;
+    const operator_state::OperatorValues* operatorValues = nullptr;
+    operator_state::SettingsStore* settingsStore = nullptr;
     // The print step of a print request (DataSetProvider_drukat): prints the
     // waybill `waybillIsn`, which has `alcoholLines` alcohol lines, and blocks
-    // it. Runs on the session's thread; unset, nothing is printed.
+    // it. Runs on the session's thread; unset, nothing is printed. A
+    // db::DbError it throws reaches the client as a database error, any other
+    // failure as a print failure.
     std::function<void(std::int32_t waybillIsn, std::int32_t alcoholLines)> printWaybill;
 };
 

@@ -17,10 +17,10 @@ WaybillNumbers waybillNumbers(const QVariant& stored)
     return {given, given < kLastWaybillNumber ? given + 1 : kFirstWaybillNumber};
 }
 
-std::uint64_t issueWaybillNumber(host::SettingsStore& store)
+std::uint64_t issueWaybillNumber(operator_state::SettingsStore& store)
 {
     std::uint64_t given = 0;
-    const bool kept = store.update([&](host::SettingsStore::Values& values) {
+    const bool kept = store.update([&](operator_state::SettingsStore::Values& values) {
         const WaybillNumbers numbers = waybillNumbers(values.value(kWaybillCounterName));
         given = numbers.given;
         values.insert(kWaybillCounterName, waybillNumberText(numbers.next));

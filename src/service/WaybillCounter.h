@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-namespace host {
+namespace operator_state {
 class SettingsStore;
 }
 
@@ -42,7 +42,7 @@ public:
 // step that is atomic across the threads and processes sharing the store.
 // Throws WaybillNumberError when the store cannot be opened or the advanced
 // counter cannot be written, since the next waybill would get the same number.
-std::uint64_t issueWaybillNumber(host::SettingsStore& store);
+std::uint64_t issueWaybillNumber(operator_state::SettingsStore& store);
 
 // Decimal digits, no sign, no separators.
 inline QString waybillNumberText(std::uint64_t number)

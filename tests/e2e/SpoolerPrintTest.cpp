@@ -2,7 +2,8 @@
 // queue: one job with the operator's copy count, its copies made by the
 // spooler (the PDF holds the waybill that many times).
 
-#include "OperatorSettings.h"
+#include "OperatorDatabase.h"
+#include "OperatorValues.h"
 #include "PrParvAlkoholaPZForm.h"
 #include "PrParvietPZForm.h"
 #include "PrintStation.h"
@@ -113,13 +114,13 @@ TEST(SpoolerPrintTest, TheWaybillReachesTheDefaultPrinterAsOneJobWithTheOperator
     const QString cupsDir = qEnvironmentVariable("KELVO_TEST_CUPS_DIR");
     ASSERT_FALSE(cupsDir.isEmpty());
     const testsupport::TestDatabase database({testsupport::sourcePath(QStringLiteral("db/demo-data.sql"))});
-    host::OperatorSettings settings(database.options(db::TransactionMode::Explicit));
-    settings.setCopies(2);
-    settings.openDepartmentLists();
-    reports::TPrParvietPZ general(settings.operatorConnection());
-    reports::TPrParvAlkoholaPZ alcohol(settings.operatorConnection());
-    service::PrintStation station(settings, general, alcohol, service::targetDevices({}, settings.operatorConnection()));
-    const qsizetype pagesOfOneCopy = general.pageDocument(1).pages.size();
+    operator_state::OperatorValues values;
+    values.setCopies(2);
+    operator_state::PrintLock printLock;
+    operator_state::OperatorDatabase operatorDatabase(database.options(db::TransactionMode::Explicit), printLock);
+    operatorDatabase.openDepartmentLists(printLock.acquire());
+    printing::PrintStation station(values, operatorDatabase, printing::targetDevices({}));
+    const qsizetype pagesOfOneCopy = station.PrParvietPZ(printLock.acquire()).pageDocument(1).pages.size();
     ASSERT_GT(pagesOfOneCopy, 0);
 
     const QDateTime started = QDateTime::currentDateTime().addSecs(-1);

@@ -12,6 +12,8 @@
 #include <thread>
 
 namespace hosttest {
+using testsupport::CaseName;
+using testsupport::StoreTest;
 namespace {
 
 using host::TServerContainer1;

@@ -16,6 +16,8 @@
 #include <QTest>
 
 namespace hosttest {
+using testsupport::CaseName;
+using testsupport::StoreTest;
 namespace {
 
 quint16 freePort()

@@ -1,5 +1,6 @@
 #include "KelvoUnit.h"
-#include "OperatorSettings.h"
+#include "OperatorDatabase.h"
+#include "OperatorValues.h"
 #include "SettingsStore.h"
 #include "StoreFixture.h"
 #include "TestDatabase.h"
@@ -16,10 +17,14 @@
 #include <thread>
 
 namespace hosttest {
+using testsupport::CaseName;
+using testsupport::StoreTest;
 namespace {
 
-using host::OperatorSettings;
-using host::SettingsStore;
+using operator_state::OperatorDatabase;
+using operator_state::OperatorValues;
+using operator_state::PrintLock;
+using operator_state::SettingsStore;
 using host::TForm1;
 
 db::ConnectionOptions unusedConnection()
@@ -52,8 +57,10 @@ protected:
     }
 
     SettingsStore store;
-    OperatorSettings settings{unusedConnection()};
-    TForm1 form{settings, store};
+    OperatorValues settings;
+    PrintLock printLock;
+    OperatorDatabase operatorDatabase{unusedConnection(), printLock};
+    TForm1 form{settings, operatorDatabase, store};
 };
 
 TEST_F(WindowTest, CaptionFixedClientAreaCentredTahoma)
@@ -141,8 +148,10 @@ protected:
 
     testsupport::TestDatabase database;
     SettingsStore store;
-    OperatorSettings settings{database.options()};
-    TForm1 form{settings, store};
+    OperatorValues settings;
+    PrintLock printLock;
+    OperatorDatabase operatorDatabase{database.options(), printLock};
+    TForm1 form{settings, operatorDatabase, store};
 };
 
 TEST_F(ShownWindowTest, FormShowListsDepartmentsAndRestoresTheSettings)
@@ -195,8 +204,9 @@ TEST_F(ShownWindowTest, ListsReopenedOnAnotherThreadReachTheWindow)
     database.run(QStringLiteral("INSERT INTO N_DEPART (ISN, GNOS) VALUES (4, 'Aaa');"));
 
     std::thread printRequest([&] {
-        settings.operatorConnection().transaction().commit();
-        settings.reopenDepartmentLists(settings.departmentPositions());
+        const PrintLock::Held held = printLock.acquire();
+        operatorDatabase.connection(held).transaction().commit();
+        operatorDatabase.reopenDepartmentLists(held, operatorDatabase.departmentPositions(held));
     });
     printRequest.join();
 

@@ -167,9 +167,9 @@ protected:
     LoadTest()
     {
         database.run(warehouse());
-        operatorSettings.setSendingDepartment(1);
-        operatorSettings.setDateFrom({2026, 12, 9});
-        operatorSettings.setDateTo({2026, 12, 9});
+        operatorValues.setSendingDepartment(1);
+        operatorValues.setDateFrom({2026, 12, 9});
+        operatorValues.setDateTo({2026, 12, 9});
     }
 
     std::vector<Tally> runHandhelds()

@@ -100,7 +100,10 @@ private:
 // on the general form.
 class PrintDisconnectTest : public servicetest::PrintFixture {
 protected:
-    PrintDisconnectTest() : PrintFixture([this](std::int32_t) { return std::make_unique<GatedDevice>(printing); }) {}
+    PrintDisconnectTest()
+        : PrintFixture([this](db::Connection&, std::int32_t) { return std::make_unique<GatedDevice>(printing); })
+    {
+    }
 
     bool blockedWithin(std::int32_t waybill, std::chrono::seconds patience)
     {

@@ -30,12 +30,12 @@ protected:
         db::Connection::createDatabase(options, {testsupport::sourcePath(QStringLiteral("db/schema.sql"))});
         db::Connection(options).runScript(QString::fromUtf8(kWaybillRows));
 
-        operatorSettings = std::make_unique<host::OperatorSettings>(options);
-        operatorSettings->setSendingDepartment(1);
-        operatorSettings->setDateFrom(kDay);
-        operatorSettings->setDateTo(kDay);
+        operatorValues = std::make_unique<operator_state::OperatorValues>();
+        operatorValues->setSendingDepartment(1);
+        operatorValues->setDateFrom(kDay);
+        operatorValues->setDateTo(kDay);
         context.employeeConnection = options;
-        context.operatorSettings = operatorSettings.get();
+        context.operatorValues = operatorValues.get();
         context.settingsStore = &store;
     }
 
@@ -57,8 +57,8 @@ protected:
     bool stopped = false;
     db::ConnectionOptions options;
     QTemporaryDir storeDir;
-    host::SettingsStore store{storeDir.filePath("Dravun.json")};
-    std::unique_ptr<host::OperatorSettings> operatorSettings;
+    operator_state::SettingsStore store{storeDir.filePath("Dravun.json")};
+    std::unique_ptr<operator_state::OperatorValues> operatorValues;
     service::ServiceContext context;
 };
 

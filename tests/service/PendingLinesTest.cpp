@@ -79,9 +79,9 @@ protected:
 
     void setOperator(std::optional<std::int32_t> hidden, const Range& range)
     {
-        operatorSettings.setHiddenDepartment(hidden);
-        operatorSettings.setDateFrom(range.from);
-        operatorSettings.setDateTo(range.to);
+        operatorValues.setHiddenDepartment(hidden);
+        operatorValues.setDateFrom(range.from);
+        operatorValues.setDateTo(range.to);
     }
 
     QJsonObject pendingLines(const QJsonValue& goods, const QString& group)
@@ -189,9 +189,9 @@ TEST_F(PendingLinesTest, AChangeOfTheOperatorTakesEffectWithTheNextRequest)
 {
     setOperator(std::nullopt, kDecember);
     EXPECT_EQ(integerColumn(pendingLines(1, "R"), "ISN"), (std::vector<qint64>{1002, 1001, 1003}));
-    operatorSettings.setHiddenDepartment(3);
+    operatorValues.setHiddenDepartment(3);
     EXPECT_EQ(integerColumn(pendingLines(1, "R"), "ISN"), (std::vector<qint64>{1001, 1003, 1008}));
-    operatorSettings.setDateTo({2026, 12, 9});
+    operatorValues.setDateTo({2026, 12, 9});
     EXPECT_EQ(integerColumn(open("DataSetProvider_EMPLOYEE"), "ISN"), (std::vector<qint64>{1001, 1008}));
 }
 
@@ -201,10 +201,10 @@ class HandlerTest : public ServiceTest {
 protected:
     HandlerTest()
     {
-        operatorSettings.setDateFrom({2026, 3, 1});
-        operatorSettings.setDateTo({2026, 12, 9});
-        operatorSettings.setHiddenDepartment(7);
-        operatorSettings.setSendingDepartment(11);
+        operatorValues.setDateFrom({2026, 3, 1});
+        operatorValues.setDateTo({2026, 12, 9});
+        operatorValues.setHiddenDepartment(7);
+        operatorValues.setSendingDepartment(11);
     }
 
     std::vector<db::Param> params(std::initializer_list<std::pair<const char*, db::Value>> values)
@@ -280,7 +280,7 @@ TEST_F(HandlerTest, OpenWaybillsTakeTheOperatorsSendingDepartment)
     EXPECT_EQ(dataSet.params()[1].value(), db::Value(std::int32_t{11}));
     EXPECT_EQ(dataSet.params()[2].value(), db::Value(std::int32_t{3}));
 
-    operatorSettings.setSendingDepartment(std::nullopt);
+    operatorValues.setSendingDepartment(std::nullopt);
     methods.open(u"DataSetProvider_O_PARPAV", {});
     EXPECT_EQ(dataSet.params()[1].value(), db::Value(std::int32_t{0}));
 }

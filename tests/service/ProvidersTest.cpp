@@ -4,6 +4,8 @@
 
 #include "ServiceFixture.h"
 
+#include "Query.h"
+
 #include <QJsonDocument>
 
 #include <algorithm>
@@ -60,7 +62,7 @@ protected:
     ProvidersTest()
     {
         database.run(QString::fromUtf8(kRows));
-        operatorSettings.setSendingDepartment(1);
+        operatorValues.setSendingDepartment(1);
     }
 
     std::vector<qint64> sorted(std::vector<qint64> values)

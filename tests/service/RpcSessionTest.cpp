@@ -218,11 +218,11 @@ TEST_F(RpcSessionTest, TheCatalogueListsTheFourteenProvidersWithTheirUseAndTypes
 TEST(RpcSessionAttach, AFailedAttachFailsThatRequestAndTheNextTriesAgain)
 {
     QTemporaryDir dir;
-    host::SettingsStore store(dir.filePath("Dravun.json"));
+    operator_state::SettingsStore store(dir.filePath("Dravun.json"));
     service::ServiceContext context;
     context.employeeConnection.database = dir.filePath("later.fdb");
-    host::OperatorSettings operatorSettings(context.employeeConnection);
-    context.operatorSettings = &operatorSettings;
+    operator_state::OperatorValues operatorValues;
+    context.operatorValues = &operatorValues;
     context.settingsStore = &store;
     RpcSession session(context);
 

@@ -54,12 +54,12 @@ QJsonValue cell(const QJsonObject& result, int row, const QString& name)
 
 namespace {
 
-service::ServiceContext makeContext(const testsupport::TestDatabase& database, host::OperatorSettings& settings,
-                                    host::SettingsStore& store)
+service::ServiceContext makeContext(const testsupport::TestDatabase& database, operator_state::OperatorValues& settings,
+                                    operator_state::SettingsStore& store)
 {
     service::ServiceContext context;
     context.employeeConnection = database.options();
-    context.operatorSettings = &settings;
+    context.operatorValues = &settings;
     context.settingsStore = &store;
     return context;
 }
@@ -68,8 +68,7 @@ service::ServiceContext makeContext(const testsupport::TestDatabase& database, h
 
 ServiceTest::ServiceTest()
     : store(storeDir.filePath("ZEMBRIK/Tolvira/Dravun.json")),
-      operatorSettings(database.options(db::TransactionMode::Explicit)),
-      context(makeContext(database, operatorSettings, store))
+      context(makeContext(database, operatorValues, store))
 {
 }
 
@@ -126,7 +125,7 @@ std::vector<std::vector<db::Value>> ServiceTest::select(const QString& sql)
 
 QVariant ServiceTest::storedCounter() const
 {
-    return store.read().value_or(host::SettingsStore::Values{}).value(service::kWaybillCounterName);
+    return store.read().value_or(operator_state::SettingsStore::Values{}).value(service::kWaybillCounterName);
 }
 
 }  // namespace servicetest

@@ -2,7 +2,7 @@
 // A service session on a fresh embedded database, with its own operator
 // settings and a settings store in a temporary folder.
 
-#include "OperatorSettings.h"
+#include "OperatorValues.h"
 #include "RpcSession.h"
 #include "SettingsStore.h"
 #include "TestDatabase.h"
@@ -44,8 +44,8 @@ protected:
 
     testsupport::TestDatabase database;
     QTemporaryDir storeDir;
-    host::SettingsStore store;
-    host::OperatorSettings operatorSettings;
+    operator_state::SettingsStore store;
+    operator_state::OperatorValues operatorValues;
     service::ServiceContext context;
     service::RpcSession session{context};
     // How a request line reaches the fixture's session and its answer comes

@@ -34,14 +34,14 @@ protected:
     WaybillTest()
     {
         database.run(QString::fromUtf8(kWaybillRows));
-        operatorSettings.setSendingDepartment(1);
-        operatorSettings.setDateFrom(kDay);
-        operatorSettings.setDateTo(kDay);
+        operatorValues.setSendingDepartment(1);
+        operatorValues.setDateFrom(kDay);
+        operatorValues.setDateTo(kDay);
     }
 
     void storeCounter(const QVariant& value)
     {
-        ASSERT_TRUE(store.update([&](host::SettingsStore::Values& values) {
+        ASSERT_TRUE(store.update([&](operator_state::SettingsStore::Values& values) {
             values.insert("Datums", "09.12.2026");
             if (value.isValid())
                 values.insert(service::kWaybillCounterName, value);

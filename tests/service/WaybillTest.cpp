@@ -79,7 +79,7 @@ TEST_F(WaybillTest, TheCounterGivesItsNumberAndStoresTheNext)
         {"an integer value, not text", QVariant(qint64{9171900005}), 9171900001, "9171900002"},
     };
     for (const Case& c : cases) {
-        ASSERT_TRUE(store.update([](host::SettingsStore::Values& values) { values.clear(); }));
+        ASSERT_TRUE(store.update([](operator_state::SettingsStore::Values& values) { values.clear(); }));
         storeCounter(c.stored);
         EXPECT_EQ(service::issueWaybillNumber(store), c.given) << c.what;
         const auto values = store.read();
@@ -92,7 +92,7 @@ TEST_F(WaybillTest, TheCounterGivesItsNumberAndStoresTheNext)
 TEST_F(WaybillTest, TheServiceNumbersTheWaybillAndSetsTheSendingDepartment)
 {
     EXPECT_EQ(execute("DataSetProvider_O_PARPAVins", newWaybill(2)), 1);
-    operatorSettings.setSendingDepartment(std::nullopt);
+    operatorValues.setSendingDepartment(std::nullopt);
     EXPECT_EQ(execute("DataSetProvider_O_PARPAVins", newWaybill(2)), 1);
     EXPECT_EQ(waybills(), (std::vector<std::vector<db::Value>>{
                               {"9171900001", std::int32_t{1}, std::int32_t{2}, "PL", kDay},
@@ -161,7 +161,7 @@ TEST_F(WaybillTest, NoWaybillIsCreatedWhenTheStoreCannotBeOpened)
 {
     QFile blocker(storeDir.filePath("file"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    host::SettingsStore unopenable(storeDir.filePath("file/ZEMBRIK/Tolvira/Dravun.json"));
+    operator_state::SettingsStore unopenable(storeDir.filePath("file/ZEMBRIK/Tolvira/Dravun.json"));
     context.settingsStore = &unopenable;
     const QJsonObject error =
         call("execute", QJsonObject{{"provider", "DataSetProvider_O_PARPAVins"}, {"params", newWaybill(2)}})["error"]

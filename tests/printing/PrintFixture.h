@@ -1,11 +1,14 @@
 #pragma once
-// The print request's world on the demo warehouse: operator settings on their
-// own connection, both report forms, a print station whose devices the test
-// chooses, and a service context that prints through it.
+// The print request's world on the demo warehouse: the operator's values,
+// database and print lock on their own connection, a print station (with
+// both report forms) whose devices the test chooses, and a service context
+// that prints through it.
 
-#include "OperatorSettings.h"
+#include "OperatorDatabase.h"
+#include "OperatorValues.h"
 #include "PrParvAlkoholaPZForm.h"
 #include "PrParvietPZForm.h"
+#include "PrintLock.h"
 #include "PrintStation.h"
 #include "ServiceContext.h"
 #include "SettingsStore.h"
@@ -23,18 +26,18 @@ QByteArray printRequestLine(std::int32_t waybill);
 
 class PrintFixture : public ::testing::Test {
 protected:
-    explicit PrintFixture(service::DeviceFactory devices);
+    explicit PrintFixture(printing::DeviceFactory devices);
 
     // PZ_BLOK of the waybill, read on a connection of the test's own.
     QString blocked(std::int32_t waybill) const;
 
     testsupport::TestDatabase database;
     QTemporaryDir storeDir;
-    host::SettingsStore store;
-    host::OperatorSettings operatorSettings;
-    reports::TPrParvietPZ general;
-    reports::TPrParvAlkoholaPZ alcohol;
-    service::PrintStation station;
+    operator_state::SettingsStore store;
+    operator_state::OperatorValues operatorValues;
+    operator_state::PrintLock printLock;
+    operator_state::OperatorDatabase operatorDatabase;
+    printing::PrintStation station;
     service::ServiceContext context;
 };
 

@@ -13,9 +13,9 @@ namespace {
 
 int incrementStore(const QString& path, int count)
 {
-    host::SettingsStore store(path);
+    operator_state::SettingsStore store(path);
     for (int i = 0; i < count; ++i) {
-        const bool stored = store.update([](host::SettingsStore::Values& values) {
+        const bool stored = store.update([](operator_state::SettingsStore::Values& values) {
             values.insert(QStringLiteral("n"), values.value(QStringLiteral("n")).toLongLong() + 1);
         });
         if (!stored)

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-namespace hosttest {
+namespace testsupport {
 
 // Names a parameterised case after its `name`.
 struct CaseName {
@@ -42,4 +42,4 @@ private:
     QByteArray savedConfigHome_;
 };
 
-}  // namespace hosttest
+}  // namespace testsupport

@@ -1,4 +1,5 @@
-#include "OperatorSettings.h"
+#include "OperatorDatabase.h"
+#include "OperatorValues.h"
 #include "SettingsStore.h"
 #include "StoreFixture.h"
 #include "TestDatabase.h"
@@ -10,11 +11,16 @@
 
 #include <optional>
 
-namespace hosttest {
+namespace operatorstatetest {
+using testsupport::CaseName;
+using testsupport::StoreTest;
 namespace {
 
-using host::OperatorSettings;
-using host::SettingsStore;
+using operator_state::Department;
+using operator_state::OperatorDatabase;
+using operator_state::OperatorValues;
+using operator_state::PrintLock;
+using operator_state::SettingsStore;
 
 const QDate kDesignDate{2014, 11, 11};
 
@@ -74,12 +80,12 @@ TEST_P(RestoreTest, EachValueOnItsOwn)
     if (c.store)
         writeStoreFile(c.store);
     const SettingsStore store;
-    OperatorSettings settings(unusedConnection());
+    OperatorValues settings;
 
-    host::restoreOperatorSettings(store, settings);
+    operator_state::restoreOperatorValues(store, settings);
 
     const QDate today = QDate::currentDate();
-    const host::OperatorSnapshot values = settings.snapshot();
+    const operator_state::OperatorSnapshot values = settings.snapshot();
     EXPECT_EQ(values.dateFrom, c.dateFrom.isValid() ? c.dateFrom : today);
     EXPECT_EQ(values.dateTo, c.dateTo.isValid() ? c.dateTo : today);
     EXPECT_EQ(settings.sendingDepartmentKey(), c.sendingKey);
@@ -138,14 +144,14 @@ TEST_P(SaveTest, EachValueOnItsOwn)
     if (c.before)
         writeStoreFile(c.before);
     SettingsStore store;
-    OperatorSettings settings(unusedConnection());
+    OperatorValues settings;
     settings.setDateFrom({2026, 11, 1});
     settings.setDateTo({2026, 12, 9});
     settings.setSendingDepartment(c.sendingKey);
     settings.setHiddenDepartment(c.hiddenKey);
     settings.setCopies(c.copies);
 
-    host::saveOperatorSettings(store, settings);
+    operator_state::saveOperatorValues(store, settings);
 
     EXPECT_EQ(storeExists(), c.after != nullptr);
     if (c.after) {
@@ -156,11 +162,11 @@ TEST_P(SaveTest, EachValueOnItsOwn)
 INSTANTIATE_TEST_SUITE_P(Cases, SaveTest, ::testing::ValuesIn(kSaveCases),
                          CaseName());
 
-TEST(OperatorSettingsTest, ChangesAreSignalledOnce)
+TEST(OperatorValuesTest, ChangesAreSignalledOnce)
 {
-    OperatorSettings settings(unusedConnection());
+    OperatorValues settings;
     int changes = 0;
-    QObject::connect(&settings, &OperatorSettings::changed, [&] { ++changes; });
+    QObject::connect(&settings, &OperatorValues::changed, [&] { ++changes; });
     settings.setCopies(3);
     settings.setCopies(3);
     settings.setSendingDepartment(0);  // a key of 0 is a key value, not none
@@ -180,9 +186,9 @@ void insertDepartments(const testsupport::TestDatabase& database, int count)
     database.run(script);
 }
 
-std::vector<host::Department> expectedList(int count)
+std::vector<Department> expectedList(int count)
 {
-    std::vector<host::Department> list;
+    std::vector<Department> list;
     for (int isn = count; isn >= 1; --isn)
         list.push_back({isn, QStringLiteral("Nodaļa %1").arg(20 - isn)});
     return list;
@@ -199,15 +205,19 @@ TEST_P(DepartmentListsTest, FirstShowListsByNameAndStepsAtMostSevenRowsIn)
 {
     const testsupport::TestDatabase database;
     insertDepartments(database, GetParam().departments);
-    OperatorSettings settings(database.options(db::TransactionMode::AutoCommit));
+    PrintLock printLock;
+    OperatorDatabase operatorDatabase(database.options(db::TransactionMode::AutoCommit), printLock);
+    const PrintLock::Held held = printLock.acquire();
 
-    settings.openDepartmentLists();
+    operatorDatabase.openDepartmentLists(held);
 
-    EXPECT_EQ(settings.operatorConnection().options().mode, db::TransactionMode::Explicit);
-    EXPECT_EQ(settings.sendingDepartmentList(), expectedList(GetParam().departments));
-    EXPECT_EQ(settings.hiddenDepartmentList(), expectedList(GetParam().departments));
-    EXPECT_EQ(settings.sendingDepartments().recNo(), GetParam().row);
-    EXPECT_EQ(settings.hiddenDepartments().recNo(), GetParam().row);
+    const std::vector<Department> expected = expectedList(GetParam().departments);
+    EXPECT_EQ(operatorDatabase.connection(held).options().mode, db::TransactionMode::Explicit);
+    EXPECT_EQ(operatorDatabase.sendingDepartmentList(), expected);
+    EXPECT_EQ(operatorDatabase.hiddenDepartmentList(), expected);
+    const std::int32_t keyAtRow = expected.at(static_cast<size_t>(GetParam().row)).isn;
+    EXPECT_EQ(operatorDatabase.departmentPositions(held).sending, keyAtRow);
+    EXPECT_EQ(operatorDatabase.departmentPositions(held).hidden, keyAtRow);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, DepartmentListsTest,
@@ -217,31 +227,42 @@ TEST(DepartmentListsReopenTest, ReopenedListsShowWhatWasCommittedAndStandOnTheir
 {
     const testsupport::TestDatabase database;
     insertDepartments(database, 6);
-    OperatorSettings settings(database.options());
-    settings.openDepartmentLists();
+    PrintLock printLock;
+    OperatorDatabase operatorDatabase(database.options(), printLock);
+    const PrintLock::Held held = printLock.acquire();
+    operatorDatabase.openDepartmentLists(held);
     database.run(QStringLiteral("INSERT INTO N_DEPART (ISN, GNOS) VALUES (50, 'Aaa');"));
     int reopened = 0;
-    QObject::connect(&settings, &OperatorSettings::departmentListsChanged, [&] { ++reopened; });
+    QObject::connect(&operatorDatabase, &OperatorDatabase::departmentListsChanged, [&] { ++reopened; });
 
-    settings.operatorConnection().transaction().commit();
+    operatorDatabase.connection(held).transaction().commit();
     // The sending list goes back to department 4; the hidden one keeps a key
-    // that is gone and stays where stepping left it.
-    settings.reopenDepartmentLists({4, 99});
+    // that is gone and stays where stepping left it (the seventh row on).
+    operatorDatabase.reopenDepartmentLists(held, {4, 99});
 
     EXPECT_EQ(reopened, 1);
-    ASSERT_EQ(settings.sendingDepartmentList().size(), 7u);
-    EXPECT_EQ(settings.sendingDepartmentList().front(), (host::Department{50, QStringLiteral("Aaa")}));
-    EXPECT_EQ(settings.hiddenDepartmentList().size(), 7u);
-    EXPECT_EQ(settings.sendingDepartments().field(u"ISN").asInteger(), 4);
-    EXPECT_EQ(settings.hiddenDepartments().recNo(), 6);
-    EXPECT_EQ(settings.departmentPositions().sending, 4);
+    ASSERT_EQ(operatorDatabase.sendingDepartmentList().size(), 7u);
+    EXPECT_EQ(operatorDatabase.sendingDepartmentList().front(), (Department{50, QStringLiteral("Aaa")}));
+    EXPECT_EQ(operatorDatabase.hiddenDepartmentList().size(), 7u);
+    EXPECT_EQ(operatorDatabase.departmentPositions(held).sending, 4);
+    EXPECT_EQ(operatorDatabase.departmentPositions(held).hidden, operatorDatabase.hiddenDepartmentList().back().isn);
 }
 
 TEST(DepartmentListsReopenTest, UnreachableDatabaseFailsTheFirstShow)
 {
-    OperatorSettings settings(unusedConnection());
-    EXPECT_THROW(settings.openDepartmentLists(), db::DbError);
+    PrintLock printLock;
+    OperatorDatabase operatorDatabase(unusedConnection(), printLock);
+    EXPECT_THROW(operatorDatabase.openDepartmentLists(printLock.acquire()), db::DbError);
+}
+
+TEST(PrintLockTest, TheOperatorsDatabaseIsRefusedUnderAnotherLock)
+{
+    PrintLock printLock;
+    PrintLock another;
+    OperatorDatabase operatorDatabase(unusedConnection(), printLock);
+    EXPECT_THROW(operatorDatabase.connection(another.acquire()), std::logic_error);
+    EXPECT_NO_THROW(operatorDatabase.connection(printLock.acquire()));
 }
 
 }  // namespace
-}  // namespace hosttest
+}  // namespace operatorstatetest

@@ -61,7 +61,10 @@ private:
 
 class PrintRequestTest : public PrintFixture {
 protected:
-    PrintRequestTest() : PrintFixture([this](std::int32_t) { return std::make_unique<SharedRecording>(log); }) {}
+    PrintRequestTest()
+        : PrintFixture([this](db::Connection&, std::int32_t) { return std::make_unique<SharedRecording>(log); })
+    {
+    }
 
     QJsonObject print(std::int32_t waybill, service::RpcSession& on)
     {
@@ -89,14 +92,14 @@ const QString kGeneralTitle = QStringLiteral("PĀRVIETOŠANAS PAVADZĪME");
 
 TEST_F(PrintRequestTest, AWaybillWithoutAlcoholPrintsOnTheGeneralFormInPortrait)
 {
-    general.QuickRep1.page().orientation = QPageLayout::Landscape;
+    station.PrParvietPZ(printLock.acquire()).QuickRep1.page().orientation = QPageLayout::Landscape;
     const QJsonObject response = print(1);
     ASSERT_FALSE(response.contains("error")) << response.value("error").toObject().value("message").toString().toStdString();
     EXPECT_EQ(integerColumn(response.value("result").toObject(), "SKAITS"), std::vector<qint64>{0});
     ASSERT_EQ(jobs().size(), 1u);
     EXPECT_EQ(jobs()[0].settings.title, kGeneralTitle);
     EXPECT_EQ(jobs()[0].settings.orientation, QPageLayout::Portrait);
-    EXPECT_EQ(general.WaybillIsn, 1);
+    EXPECT_EQ(station.PrParvietPZ(printLock.acquire()).WaybillIsn, 1);
 }
 
 TEST_F(PrintRequestTest, OneAlcoholLineAmongOthersChoosesTheAlcoholForm)
@@ -106,13 +109,13 @@ TEST_F(PrintRequestTest, OneAlcoholLineAmongOthersChoosesTheAlcoholForm)
     EXPECT_GT(integerColumn(response.value("result").toObject(), "SKAITS").at(0), 0);
     ASSERT_EQ(jobs().size(), 1u);
     EXPECT_NE(jobs()[0].settings.title, kGeneralTitle);
-    EXPECT_EQ(alcohol.WaybillIsn, 2);
+    EXPECT_EQ(station.PrParvAlkoholaPZ(printLock.acquire()).WaybillIsn, 2);
 }
 
 TEST_F(PrintRequestTest, TheOperatorsCopiesReachThePrinterAsOneJob)
 {
     for (const int copies : {3, 1}) {
-        operatorSettings.setCopies(copies);
+        operatorValues.setCopies(copies);
         ASSERT_FALSE(print(1).contains("error"));
         EXPECT_EQ(jobs().back().settings.copies, copies);
     }
@@ -134,26 +137,22 @@ TEST_F(PrintRequestTest, APrintedWaybillIsBlockedAndLeavesTheOpenList)
 
 TEST_F(PrintRequestTest, TheDepartmentListsStandOnTheirEarlierRows)
 {
-    // Put both lists on a row of their own choosing, as the operator's
-    // lookups leave them.
-    auto standOn = [](db::Query& list, int row) {
-        list.first();
-        while (list.recNo() < row)
-            list.next();
-    };
-    standOn(operatorSettings.sendingDepartments(), 2);
-    standOn(operatorSettings.hiddenDepartments(), 4);
-    const auto before = operatorSettings.departmentPositions();
+    // Both lists on a row of their own, not where the first show left them.
+    const operator_state::OperatorDatabase::DepartmentPositions before{
+        operatorDatabase.sendingDepartmentList().at(2).isn, operatorDatabase.hiddenDepartmentList().at(4).isn};
+    {
+        const operator_state::PrintLock::Held held = printLock.acquire();
+        operatorDatabase.reopenDepartmentLists(held, before);
+    }
     int reopened = 0;
-    QObject::connect(&operatorSettings, &host::OperatorSettings::departmentListsChanged, [&] { ++reopened; });
+    QObject::connect(&operatorDatabase, &operator_state::OperatorDatabase::departmentListsChanged, [&] { ++reopened; });
 
     ASSERT_FALSE(print(1).contains("error"));
 
     EXPECT_EQ(reopened, 1);
-    EXPECT_TRUE(operatorSettings.sendingDepartments().isOpen());
-    EXPECT_EQ(operatorSettings.departmentPositions().sending, before.sending);
-    EXPECT_EQ(operatorSettings.departmentPositions().hidden, before.hidden);
-    EXPECT_EQ(operatorSettings.sendingDepartments().recNo(), 2);
+    const operator_state::PrintLock::Held held = printLock.acquire();
+    EXPECT_EQ(operatorDatabase.departmentPositions(held).sending, before.sending);
+    EXPECT_EQ(operatorDatabase.departmentPositions(held).hidden, before.hidden);
 }
 
 TEST_F(PrintRequestTest, AKeyThatNamesNoWaybillReturnsNoRowsAndBlocksNothing)
@@ -161,7 +160,7 @@ TEST_F(PrintRequestTest, AKeyThatNamesNoWaybillReturnsNoRowsAndBlocksNothing)
     const QJsonObject response = print(999);
     ASSERT_FALSE(response.contains("error"));
     EXPECT_TRUE(response.value("result").toObject().value("rows").toArray().isEmpty());
-    EXPECT_EQ(general.WaybillIsn, 0);  // the general form ran for key 0
+    EXPECT_EQ(station.PrParvietPZ(printLock.acquire()).WaybillIsn, 0);  // the general form ran for key 0
     EXPECT_EQ(blocked(1), QString());
 }
 
@@ -173,8 +172,8 @@ TEST_F(PrintRequestTest, AFailingReportEndsTheRequestAndStillReopensTheLists)
     ASSERT_TRUE(response.contains("error"));
     EXPECT_EQ(response.value("error").toObject().value("code").toInt(), service::rpc::DatabaseError);
     EXPECT_TRUE(response.value("error").toObject().value("message").toString().contains("ISIPARV6ARTIKULS"));
-    EXPECT_TRUE(operatorSettings.sendingDepartments().isOpen());
-    EXPECT_FALSE(operatorSettings.sendingDepartmentList().empty());
+    EXPECT_TRUE(operatorDatabase.departmentPositions(printLock.acquire()).sending.has_value());
+    EXPECT_FALSE(operatorDatabase.sendingDepartmentList().empty());
     EXPECT_EQ(blocked(1), QString());
 }
 

@@ -12,22 +12,20 @@ QByteArray printRequestLine(std::int32_t waybill)
                        QJsonObject{{"provider", "DataSetProvider_drukat"}, {"params", QJsonObject{{"ISN", waybill}}}});
 }
 
-PrintFixture::PrintFixture(service::DeviceFactory devices)
+PrintFixture::PrintFixture(printing::DeviceFactory devices)
     : database({testsupport::sourcePath(QStringLiteral("db/demo-data.sql"))}),
       store(storeDir.filePath("Dravun.json")),
-      operatorSettings(database.options(db::TransactionMode::Explicit)),
-      general(operatorSettings.operatorConnection()),
-      alcohol(operatorSettings.operatorConnection()),
-      station(operatorSettings, general, alcohol, std::move(devices))
+      operatorDatabase(database.options(db::TransactionMode::Explicit), printLock),
+      station(operatorValues, operatorDatabase, std::move(devices))
 {
     context.employeeConnection = database.options();
-    context.operatorSettings = &operatorSettings;
+    context.operatorValues = &operatorValues;
     context.settingsStore = &store;
     context.printWaybill = [this](std::int32_t isn, std::int32_t alcoholLines) {
         station.printRequest(isn, alcoholLines);
     };
-    operatorSettings.setSendingDepartment(1);
-    operatorSettings.openDepartmentLists();
+    operatorValues.setSendingDepartment(1);
+    operatorDatabase.openDepartmentLists(printLock.acquire());
 }
 
 QString PrintFixture::blocked(std::int32_t waybill) const

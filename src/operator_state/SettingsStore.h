@@ -17,7 +17,7 @@
 #include <functional>
 #include <optional>
 
-namespace host {
+namespace operator_state {
 
 class SettingsStore {
 public:
@@ -44,4 +44,4 @@ private:
     QString location_;
 };
 
-}  // namespace host
+}  // namespace operator_state

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
-namespace hosttest {
+namespace testsupport {
 namespace {
 
 void restoreVariable(const char* name, const QByteArray& value)
@@ -64,4 +64,4 @@ void StoreTest::blockStore()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(regularFile + QStringLiteral("/config")));
 }
 
-}  // namespace hosttest
+}  // namespace testsupport

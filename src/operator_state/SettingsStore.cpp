@@ -15,7 +15,7 @@
 #include <QSaveFile>
 #endif
 
-namespace host {
+namespace operator_state {
 namespace {
 
 using Values = SettingsStore::Values;
@@ -164,4 +164,4 @@ bool SettingsStore::update(const std::function<void(Values&)>& change)
     return updateValues(location_, change);
 }
 
-}  // namespace host
+}  // namespace operator_state

@@ -9,10 +9,12 @@
 #include <thread>
 #include <vector>
 
-namespace hosttest {
+namespace operatorstatetest {
+using testsupport::CaseName;
+using testsupport::StoreTest;
 namespace {
 
-using host::SettingsStore;
+using operator_state::SettingsStore;
 
 const QString kCount = QStringLiteral("n");
 
@@ -125,4 +127,4 @@ TEST_F(SettingsStoreTest, UpdatesFromTwoProcessesAreAtomic)
 }
 
 }  // namespace
-}  // namespace hosttest
+}  // namespace operatorstatetest

@@ -1,9 +1,7 @@
 #include "PrintStation.h"
 
-#include "OperatorSettings.h"
 #include "PrParvAlkoholaPZForm.h"
 #include "PrParvietPZForm.h"
-#include "ServiceContext.h"
 
 #include "DbError.h"
 #include "Query.h"
@@ -15,15 +13,13 @@
 #include <QRegularExpression>
 
 #include <cstdio>
+#include <stdexcept>
 
-namespace service {
+namespace printing {
 
 namespace {
 
 const QString kBlockWaybill = QStringLiteral("UPDATE O_PARPAV SET PZ_BLOK = 'T' WHERE O_PARPAV.ISN = :ISN");
-const QString kAlcoholLines = QStringLiteral(
-    "select ISN, (SELECT COUNT(*) FROM O_PARPRC, N_KLPREC WHERE O_PARPRC.ISPRECE = N_KLPREC.ISN "
-    "AND N_KLPREC.ALKOHOLS > 0 AND O_PARPRC.ISPARVPAV = O_PARPAV.ISN) SKAITS from O_PARPAV where ISN = :ISN");
 
 void commitIfActive(db::Connection& connection)
 {
@@ -56,9 +52,10 @@ QString pdfFileName(std::int32_t waybillIsn, const QString& waybillNumber, const
         .arg(number.isEmpty() ? QStringLiteral("none") : number, at.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")));
 }
 
-DeviceFactory targetDevices(PrintTarget target, db::Connection& connection)
+DeviceFactory targetDevices(PrintTarget target)
 {
-    return [target = std::move(target), &connection](std::int32_t waybillIsn) -> std::unique_ptr<engine::OutputDevice> {
+    return [target = std::move(target)](db::Connection& connection,
+                                        std::int32_t waybillIsn) -> std::unique_ptr<engine::OutputDevice> {
         if (target.pdfFolder.isEmpty())
             return std::make_unique<engine::PrinterDevice>(target.printerName);
         QDir folder(target.pdfFolder);
@@ -74,23 +71,58 @@ DeviceFactory targetDevices(PrintTarget target, db::Connection& connection)
     };
 }
 
-PrintStation::PrintStation(host::OperatorSettings& operatorSettings, reports::TPrParvietPZ& general,
-                           reports::TPrParvAlkoholaPZ& alcohol, DeviceFactory devices)
-    : operatorSettings_(operatorSettings), general_(general), alcohol_(alcohol), devices_(std::move(devices))
+PrintStation::PrintStation(const operator_state::OperatorValues& operatorValues,
+                           operator_state::OperatorDatabase& operatorDatabase, DeviceFactory devices)
+    : operatorValues_(operatorValues), operatorDatabase_(operatorDatabase), devices_(std::move(devices))
 {
+    const auto vatRate = [&operatorValues] { return operatorValues.snapshot().vatRate; };
+    const operator_state::PrintLock::Held held = operatorDatabase_.printLock().acquire();
+    db::Connection& PRECES_DB = operatorDatabase_.connection(held);
+    general_ = std::make_unique<reports::TPrParvietPZ>(PRECES_DB, vatRate);
+    alcohol_ = std::make_unique<reports::TPrParvAlkoholaPZ>(PRECES_DB, vatRate);
 }
 
-void PrintStation::printOnForm(std::int32_t waybillIsn, std::int32_t alcoholLines)
+PrintStation::~PrintStation() = default;
+
+void PrintStation::checkHeld(const operator_state::PrintLock::Held& held) const
 {
-    const int copies = operatorSettings_.snapshot().copies;  // read now
-    const std::unique_ptr<engine::OutputDevice> device = devices_(waybillIsn);
+    if (!held.guards(operatorDatabase_.printLock()))
+        throw std::logic_error("the report forms are used under another lock than the print lock");
+}
+
+reports::TPrParvietPZ& PrintStation::PrParvietPZ(const operator_state::PrintLock::Held& held)
+{
+    checkHeld(held);
+    return *general_;
+}
+
+reports::TPrParvAlkoholaPZ& PrintStation::PrParvAlkoholaPZ(const operator_state::PrintLock::Held& held)
+{
+    checkHeld(held);
+    return *alcohol_;
+}
+
+engine::PrintProgress& PrintStation::generalProgress()
+{
+    return general_->QuickRep1.progress();
+}
+
+engine::PrintProgress& PrintStation::alcoholProgress()
+{
+    return alcohol_->QuickRep1.progress();
+}
+
+void PrintStation::printOnForm(db::Connection& PRECES_DB, std::int32_t waybillIsn, std::int32_t alcoholLines)
+{
+    const int copies = operatorValues_.snapshot().copies;  // read now
+    const std::unique_ptr<engine::OutputDevice> device = devices_(PRECES_DB, waybillIsn);
     try {
         if (alcoholLines > 0) {
-            alcohol_.WaybillIsn = waybillIsn;
-            alcohol_.QuickRep1.printerSettings().copies = copies;
-            throwUnlessPrinted(alcohol_.print(*device));
+            alcohol_->WaybillIsn = waybillIsn;
+            alcohol_->QuickRep1.printerSettings().copies = copies;
+            throwUnlessPrinted(alcohol_->print(*device));
         } else {
-            throwUnlessPrinted(general_.printWaybill(waybillIsn, copies, *device));  // portrait
+            throwUnlessPrinted(general_->printWaybill(waybillIsn, copies, *device));  // portrait
         }
     } catch (const engine::EngineError& e) {
         throw PrintError(e.what());
@@ -99,13 +131,13 @@ void PrintStation::printOnForm(std::int32_t waybillIsn, std::int32_t alcoholLine
 
 void PrintStation::printRequest(std::int32_t waybillIsn, std::int32_t alcoholLines)
 {
-    QMutexLocker printing(&operatorSettings_.printLock());
-    db::Connection& PRECES_DB = operatorSettings_.operatorConnection();
-    const host::OperatorSettings::DepartmentPositions kept = operatorSettings_.departmentPositions();
+    const operator_state::PrintLock::Held printing = operatorDatabase_.printLock().acquire();
+    db::Connection& PRECES_DB = operatorDatabase_.connection(printing);
+    const operator_state::OperatorDatabase::DepartmentPositions kept = operatorDatabase_.departmentPositions(printing);
     db::Query blocking(PRECES_DB, kBlockWaybill);
     try {
         commitIfActive(PRECES_DB);
-        printOnForm(waybillIsn, alcoholLines);
+        printOnForm(PRECES_DB, waybillIsn, alcoholLines);
         blocking.param(u"ISN").setValue(waybillIsn);
         blocking.execute();
         commitIfActive(PRECES_DB);
@@ -115,26 +147,13 @@ void PrintStation::printRequest(std::int32_t waybillIsn, std::int32_t alcoholLin
         try {
             if (PRECES_DB.transaction().isActive())
                 PRECES_DB.transaction().rollback();
-            operatorSettings_.reopenDepartmentLists(kept);
+            operatorDatabase_.reopenDepartmentLists(printing, kept);
         } catch (const db::DbError& e) {
             std::fprintf(stderr, "kelvo-server: department lists not reopened: %s\n", qUtf8Printable(e.message()));
         }
         throw;
     }
-    operatorSettings_.reopenDepartmentLists(kept);
+    operatorDatabase_.reopenDepartmentLists(printing, kept);
 }
 
-void PrintStation::printWaybill(std::int32_t waybillIsn)
-{
-    std::int32_t alcoholLines = 0;
-    {
-        QMutexLocker printing(&operatorSettings_.printLock());
-        db::Query count(operatorSettings_.operatorConnection(), kAlcoholLines);
-        count.param(u"ISN").setValue(waybillIsn);
-        count.open();
-        alcoholLines = count.field(u"SKAITS").asInteger();  // 0 when there is no such waybill
-    }
-    printRequest(waybillIsn, alcoholLines);
-}
-
-}  // namespace service
+}  // namespace printing

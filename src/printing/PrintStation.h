@@ -1,0 +1,88 @@
+#pragma once
+// The print request: the one place where a handheld's request reaches the
+// office printer. It prints on the two report forms, which exist once in the
+// process (PrParvietPZ and PrParvAlkoholaPZ), with the operator's connection
+// and department lists, and lets one print run at a time: it holds the print
+// lock from its first step to its last.
+
+#include "OperatorDatabase.h"
+#include "OperatorValues.h"
+#include "PrintDevices.h"
+#include "PrintProgress.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+namespace reports {
+class TPrParvietPZ;
+class TPrParvAlkoholaPZ;
+}  // namespace reports
+
+namespace printing {
+
+// Printing failed: nothing or not all was printed.
+class PrintError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Where print jobs go: a folder of PDF files, else the named printer, else
+// the system's default printer.
+struct PrintTarget {
+    QString printerName;
+    QString pdfFolder;
+};
+
+// Makes the device for one print job of a waybill, anew for each print; a
+// PDF file is named after the waybill, read through PRECES_DB.
+using DeviceFactory =
+    std::function<std::unique_ptr<engine::OutputDevice>(db::Connection& PRECES_DB, std::int32_t waybillIsn)>;
+
+DeviceFactory targetDevices(PrintTarget target);
+
+// Owns the two report forms, which live as long as it does and which it
+// reaches only under the print lock.
+class PrintStation {
+public:
+    PrintStation(const operator_state::OperatorValues& operatorValues, operator_state::OperatorDatabase& operatorDatabase,
+                 DeviceFactory devices);
+    ~PrintStation();
+    PrintStation(const PrintStation&) = delete;
+    PrintStation& operator=(const PrintStation&) = delete;
+
+    // SQLDataSet_drukatAfterOpen's work: prints the waybill `waybillIsn` on
+    // the alcohol form when it has alcohol lines, else on the general form,
+    // in the operator's number of copies; blocks it through PRECES_DB;
+    // commits; puts the department lists back on their rows. Throws
+    // PrintError or db::DbError; the lists are reopened either way.
+    void printRequest(std::int32_t waybillIsn, std::int32_t alcoholLines);
+
+    // The forms, for a holder of the print lock.
+    reports::TPrParvietPZ& PrParvietPZ(const operator_state::PrintLock::Held& held);
+    reports::TPrParvAlkoholaPZ& PrParvAlkoholaPZ(const operator_state::PrintLock::Held& held);
+    // The progress of the forms' print runs, for any thread (the progress
+    // window follows them).
+    engine::PrintProgress& generalProgress();
+    engine::PrintProgress& alcoholProgress();
+
+private:
+    void printOnForm(db::Connection& PRECES_DB, std::int32_t waybillIsn, std::int32_t alcoholLines);
+    void checkHeld(const operator_state::PrintLock::Held& held) const;
+
+    const operator_state::OperatorValues& operatorValues_;
+    operator_state::OperatorDatabase& operatorDatabase_;
+    DeviceFactory devices_;
+    std::unique_ptr<reports::TPrParvietPZ> general_;
+    std::unique_ptr<reports::TPrParvAlkoholaPZ> alcohol_;
+};
+
+// The PDF file name of a job: waybill key, number and time, so that jobs
+// never overwrite each other.
+QString pdfFileName(std::int32_t waybillIsn, const QString& waybillNumber, const QDateTime& at);
+
+}  // namespace printing
