@@ -88,18 +88,18 @@ Firebird::ITransaction* Connection::Impl::activeTransaction(Connection& connecti
     if (!transaction) {
         const auto tpb = transactionParameters(connection.options().mode);
         fb::Status st;
-        transaction = fb::call([&] {
+        transaction.reset(fb::call([&] {
             return attachment->startTransaction(&st, static_cast<unsigned>(tpb.size()), tpb.data());
-        });
+        }));
     }
-    return transaction;
+    return transaction.get();
 }
 
 // --- Transaction ---
 
 bool Transaction::isActive() const
 {
-    return connection_.impl_->transaction != nullptr;
+    return static_cast<bool>(connection_.impl_->transaction);
 }
 
 void Transaction::start()
@@ -133,19 +133,17 @@ void Transaction::end(bool commit)
     closeDatasets();
     fb::Status st;
     try {
+        // A failed commit leaves the transaction for a rollback; a failed
+        // rollback leaves nothing to do.
         if (commit)
-            impl.transaction->commit(&st);
+            impl.transaction.endOrKeep([&](Firebird::ITransaction* t) { t->commit(&st); });
         else
-            impl.transaction->rollback(&st);
-        impl.transaction = nullptr;
+            impl.transaction.end([&](Firebird::ITransaction* t) { t->rollback(&st); });
     } catch (const Firebird::FbException& e) {
         DbError error = fb::toDbError(e);
-        // A failed commit leaves the transaction for a rollback, unless the
-        // connection is gone; a failed rollback leaves nothing to do.
-        if (!commit || error.connectionLost()) {
-            impl.transaction->release();
-            impl.transaction = nullptr;
-        }
+        // Nothing can be rolled back on a connection that is gone.
+        if (error.connectionLost())
+            impl.transaction.reset();
         throw error;
     }
 }
@@ -172,7 +170,7 @@ Connection::~Connection()
 
 bool Connection::isAttached() const
 {
-    return impl_->attachment != nullptr;
+    return static_cast<bool>(impl_->attachment);
 }
 
 void Connection::attach()
@@ -181,18 +179,13 @@ void Connection::attach()
         return;
     fb::Status st;
     fb::call([&] {
-        Firebird::IXpbBuilder* dpb = fb::util()->getXpbBuilder(&st, Firebird::IXpbBuilder::DPB, nullptr, 0);
-        try {
-            addCommonDpb(st, dpb, options_);
-            if (!impl_->provider)
-                impl_->provider = fb::master()->getDispatcher();
-            impl_->attachment = impl_->provider->attachDatabase(&st, options_.database.toUtf8().constData(),
-                                                                dpb->getBufferLength(&st), dpb->getBuffer(&st));
-        } catch (...) {
-            dpb->dispose();
-            throw;
-        }
-        dpb->dispose();
+        fb::Owned<Firebird::IXpbBuilder> dpb(
+            fb::util()->getXpbBuilder(&st, Firebird::IXpbBuilder::DPB, nullptr, 0));
+        addCommonDpb(st, dpb.get(), options_);
+        if (!impl_->provider)
+            impl_->provider.reset(fb::master()->getDispatcher());
+        impl_->attachment.reset(impl_->provider->attachDatabase(
+            &st, options_.database.toUtf8().constData(), dpb->getBufferLength(&st), dpb->getBuffer(&st)));
     });
 }
 
@@ -217,26 +210,19 @@ void Connection::detach()
         } catch (const DbError&) {
             // The transaction is released either way below.
         }
-        if (impl_->transaction) {
-            impl_->transaction->release();
-            impl_->transaction = nullptr;
-        }
+        impl_->transaction.reset();
     }
     transaction_.closeDatasets();
     if (impl_->attachment) {
         fb::Status st;
         try {
-            impl_->attachment->detach(&st);
+            impl_->attachment.end([&](Firebird::IAttachment* a) { a->detach(&st); });
         } catch (const Firebird::FbException&) {
-            impl_->attachment->release();
+            // Released all the same.
         }
-        impl_->attachment = nullptr;
         ++impl_->generation;
     }
-    if (impl_->provider) {
-        impl_->provider->release();
-        impl_->provider = nullptr;
-    }
+    impl_->provider.reset();
 }
 
 QByteArray Connection::encode(const QString& text) const
@@ -282,23 +268,16 @@ void Connection::createDatabase(const ConnectionOptions& options, const QStringL
 {
     fb::Status st;
     fb::call([&] {
-        Firebird::IXpbBuilder* dpb = fb::util()->getXpbBuilder(&st, Firebird::IXpbBuilder::DPB, nullptr, 0);
-        Firebird::IProvider* provider = fb::master()->getDispatcher();
-        try {
-            addCommonDpb(st, dpb, options);
-            dpb->insertInt(&st, isc_dpb_page_size, 8192);
-            dpb->insertInt(&st, isc_dpb_sql_dialect, 3);
-            dpb->insertString(&st, isc_dpb_set_db_charset, "WIN1257");
-            Firebird::IAttachment* att = provider->createDatabase(&st, options.database.toUtf8().constData(),
-                                                                  dpb->getBufferLength(&st), dpb->getBuffer(&st));
-            att->detach(&st);
-        } catch (...) {
-            dpb->dispose();
-            provider->release();
-            throw;
-        }
-        dpb->dispose();
-        provider->release();
+        fb::Owned<Firebird::IXpbBuilder> dpb(
+            fb::util()->getXpbBuilder(&st, Firebird::IXpbBuilder::DPB, nullptr, 0));
+        fb::Owned<Firebird::IProvider> provider(fb::master()->getDispatcher());
+        addCommonDpb(st, dpb.get(), options);
+        dpb->insertInt(&st, isc_dpb_page_size, 8192);
+        dpb->insertInt(&st, isc_dpb_sql_dialect, 3);
+        dpb->insertString(&st, isc_dpb_set_db_charset, "WIN1257");
+        fb::Owned<Firebird::IAttachment> attachment(provider->createDatabase(
+            &st, options.database.toUtf8().constData(), dpb->getBufferLength(&st), dpb->getBuffer(&st)));
+        attachment.end([&](Firebird::IAttachment* a) { a->detach(&st); });
     });
     if (scriptFiles.isEmpty())
         return;
@@ -315,21 +294,26 @@ void Connection::dropDatabase()
     if (impl_->transaction)
         transaction_.end(false);
     fb::Status st;
-    fb::call([&] { impl_->attachment->dropDatabase(&st); });
-    impl_->attachment = nullptr;
+    // A database that cannot be dropped (another attachment uses it) stays
+    // attached.
+    fb::call([&] { impl_->attachment.endOrKeep([&](Firebird::IAttachment* a) { a->dropDatabase(&st); }); });
     ++impl_->generation;
+}
+
+int heldClientObjects()
+{
+    return fb::heldObjects;
 }
 
 void shutdownClient()
 {
-    Firebird::IProvider* provider = fb::master()->getDispatcher();
+    fb::Owned<Firebird::IProvider> provider(fb::master()->getDispatcher());
     fb::Status st;
     try {
         provider->shutdown(&st, 0, fb_shutrsn_app_stopped);
     } catch (const Firebird::FbException&) {
         // Nothing is left to do at exit.
     }
-    provider->release();
 }
 
 void leaveTerminationSignalsToTheProcess()

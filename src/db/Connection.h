@@ -108,6 +108,12 @@ private:
     Transaction transaction_;
 };
 
+// How many of the client library's objects (attachments, transactions,
+// statements, cursors, blobs, metadata, ...) this process holds at the
+// moment. A call that fails leaves the count as it found it, unless it
+// attached or prepared on the way.
+int heldClientObjects();
+
 // Ends the client library's threads and the embedded engine; call once
 // before the process exits.
 void shutdownClient();

@@ -93,21 +93,11 @@ void write(unsigned char* p, const T& v)
 
 // A prepared statement and the metadata of its messages.
 struct Query::Statement {
-    Firebird::IStatement* handle = nullptr;
-    IMessageMetadata* input = nullptr;
-    IMessageMetadata* output = nullptr;
+    fb::Owned<Firebird::IStatement> handle;
+    fb::Owned<IMessageMetadata> input;
+    fb::Owned<IMessageMetadata> output;
     int generation = 0;
     bool hasCursor = false;
-
-    ~Statement()
-    {
-        if (output)
-            output->release();
-        if (input)
-            input->release();
-        if (handle)
-            handle->release();
-    }
 };
 
 // Binds the parameters into an input message whose types follow the values.
@@ -120,27 +110,18 @@ public:
         fb::Status st;
         const unsigned count = statementInput->getCount(&st);
         values_.reserve(count);
-        Firebird::IMetadataBuilder* builder = statementInput->getBuilder(&st);
-        try {
-            for (unsigned i = 0; i < count; ++i) {
-                values_.push_back(Bound{valueFor(params, placeholders[i]), {}, false});
-                describe(st, builder, i, statementInput->getType(&st, i) & ~1u, values_.back());
-            }
-            meta_ = builder->getMetadata(&st);
-        } catch (...) {
-            builder->release();
-            throw;
+        fb::Owned<Firebird::IMetadataBuilder> builder(statementInput->getBuilder(&st));
+        for (unsigned i = 0; i < count; ++i) {
+            values_.push_back(Bound{valueFor(params, placeholders[i]), {}, false});
+            describe(st, builder.get(), i, statementInput->getType(&st, i) & ~1u, values_.back());
         }
-        builder->release();
+        meta_.reset(builder->getMetadata(&st));
         buffer_.assign(meta_->getMessageLength(&st), 0);
         for (unsigned i = 0; i < count; ++i)
             store(st, i, values_[i]);
     }
-    ~InputMessage() { meta_->release(); }
-    InputMessage(const InputMessage&) = delete;
-    InputMessage& operator=(const InputMessage&) = delete;
 
-    IMessageMetadata* metadata() const { return meta_; }
+    IMessageMetadata* metadata() const { return meta_.get(); }
     unsigned char* buffer() { return buffer_.data(); }
 
 private:
@@ -221,20 +202,20 @@ private:
     ISC_QUAD createBlob(fb::Status& st, const QByteArray& bytes)
     {
         ISC_QUAD id{};
-        Firebird::IBlob* blob = connection_.impl().attachment->createBlob(&st, tra_, &id, 0, nullptr);
+        fb::Owned<Firebird::IBlob> blob(connection_.impl().attachment->createBlob(&st, tra_, &id, 0, nullptr));
         constexpr qsizetype kSegment = 32768;
         for (qsizetype at = 0; at < bytes.size(); at += kSegment) {
             const auto n = static_cast<unsigned>(std::min(kSegment, bytes.size() - at));
             blob->putSegment(&st, n, bytes.constData() + at);
         }
-        blob->close(&st);
+        blob.end([&](Firebird::IBlob* b) { b->close(&st); });
         return id;
     }
 
     Connection& connection_;
     Firebird::ITransaction* tra_;
     std::vector<Bound> values_;
-    IMessageMetadata* meta_ = nullptr;
+    fb::Owned<IMessageMetadata> meta_;
     std::vector<unsigned char> buffer_;
 };
 
@@ -340,22 +321,17 @@ private:
     QByteArray readBlob(ISC_QUAD id)
     {
         fb::Status st;
-        Firebird::IBlob* blob = connection_.impl().attachment->openBlob(&st, tra_, &id, 0, nullptr);
+        fb::Owned<Firebird::IBlob> blob(connection_.impl().attachment->openBlob(&st, tra_, &id, 0, nullptr));
         QByteArray bytes;
         char chunk[32768];
         unsigned got = 0;
-        try {
-            for (;;) {
-                const int rc = blob->getSegment(&st, sizeof chunk, chunk, &got);
-                if (rc != Firebird::IStatus::RESULT_OK && rc != Firebird::IStatus::RESULT_SEGMENT)
-                    break;
-                bytes.append(chunk, got);
-            }
-            blob->close(&st);
-        } catch (...) {
-            blob->release();
-            throw;
+        for (;;) {
+            const int rc = blob->getSegment(&st, sizeof chunk, chunk, &got);
+            if (rc != Firebird::IStatus::RESULT_OK && rc != Firebird::IStatus::RESULT_SEGMENT)
+                break;
+            bytes.append(chunk, got);
         }
+        blob.end([&](Firebird::IBlob* b) { b->close(&st); });
         return bytes;
     }
 
@@ -446,10 +422,11 @@ void Query::prepare()
     auto statement = std::make_unique<Statement>();
     fb::Status st;
     fb::call([&] {
-        statement->handle = impl.attachment->prepare(&st, tra, static_cast<unsigned>(text.size()), text.constData(),
-                                                     SQL_DIALECT_V6, Firebird::IStatement::PREPARE_PREFETCH_METADATA);
-        statement->input = statement->handle->getInputMetadata(&st);
-        statement->output = statement->handle->getOutputMetadata(&st);
+        statement->handle.reset(impl.attachment->prepare(&st, tra, static_cast<unsigned>(text.size()),
+                                                         text.constData(), SQL_DIALECT_V6,
+                                                         Firebird::IStatement::PREPARE_PREFETCH_METADATA));
+        statement->input.reset(statement->handle->getInputMetadata(&st));
+        statement->output.reset(statement->handle->getOutputMetadata(&st));
         statement->hasCursor = statement->handle->getFlags(&st) & Firebird::IStatement::FLAG_HAS_CURSOR;
     });
     statement->generation = impl.generation;
@@ -489,22 +466,17 @@ void Query::openRows()
     Firebird::ITransaction* tra = impl.activeTransaction(connection_);
     fb::Status st;
     fb::call([&] {
-        InputMessage input(connection_, tra, statement_->input, params_, placeholders_);
-        OutputReader output(connection_, tra, statement_->output);
+        InputMessage input(connection_, tra, statement_->input.get(), params_, placeholders_);
+        OutputReader output(connection_, tra, statement_->output.get());
         if (statement_->hasCursor) {
-            Firebird::IResultSet* cursor = statement_->handle->openCursor(&st, tra, input.metadata(), input.buffer(),
-                                                                         statement_->output, 0);
-            try {
-                while (cursor->fetchNext(&st, output.buffer()) == Firebird::IStatus::RESULT_OK)
-                    rows_.push_back(output.row());
-                cursor->close(&st);
-            } catch (...) {
-                cursor->release();
-                throw;
-            }
+            fb::Owned<Firebird::IResultSet> cursor(statement_->handle->openCursor(
+                &st, tra, input.metadata(), input.buffer(), statement_->output.get(), 0));
+            while (cursor->fetchNext(&st, output.buffer()) == Firebird::IStatus::RESULT_OK)
+                rows_.push_back(output.row());
+            cursor.end([&](Firebird::IResultSet* c) { c->close(&st); });
         } else if (!output.columns().empty()) {
             // EXECUTE PROCEDURE: its one row of outputs.
-            statement_->handle->execute(&st, tra, input.metadata(), input.buffer(), statement_->output,
+            statement_->handle->execute(&st, tra, input.metadata(), input.buffer(), statement_->output.get(),
                                         output.buffer());
             rows_.push_back(output.row());
         } else {
@@ -528,9 +500,9 @@ std::int64_t Query::executeStatement()
     Firebird::ITransaction* tra = impl.activeTransaction(connection_);
     fb::Status st;
     return fb::call([&] {
-        InputMessage input(connection_, tra, statement_->input, params_, placeholders_);
-        OutputReader output(connection_, tra, statement_->output);
-        statement_->handle->execute(&st, tra, input.metadata(), input.buffer(), statement_->output,
+        InputMessage input(connection_, tra, statement_->input.get(), params_, placeholders_);
+        OutputReader output(connection_, tra, statement_->output.get());
+        statement_->handle->execute(&st, tra, input.metadata(), input.buffer(), statement_->output.get(),
                                     output.buffer());
         return static_cast<std::int64_t>(statement_->handle->getAffectedRecords(&st));
     });

@@ -7,6 +7,12 @@
 
 #include <stdexcept>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace host {
 namespace {
 
@@ -27,6 +33,16 @@ void refuseAndClose(QTcpSocket& socket, const QByteArray& refusal)
     QObject::connect(&socket, &QIODevice::readyRead, &socket, [&socket] { socket.readAll(); });
     socket.write(refusal + '\n');
     QTimer::singleShot(kLingerMs, &socket, [&socket] { socket.disconnectFromHost(); });
+}
+
+// A descriptor the socket refused to take is still open.
+void closeDescriptor(qintptr socketDescriptor)
+{
+#ifdef Q_OS_WIN
+    ::closesocket(static_cast<SOCKET>(socketDescriptor));
+#else
+    ::close(static_cast<int>(socketDescriptor));
+#endif
 }
 
 void closeConnection(QTcpSocket& socket)
@@ -65,8 +81,10 @@ protected:
     void run() override
     {
         QTcpSocket socket;
-        if (!socket.setSocketDescriptor(socketDescriptor_))
+        if (!socket.setSocketDescriptor(socketDescriptor_)) {
+            closeDescriptor(socketDescriptor_);
             return;
+        }
         // Room for one line and its "\r\n": a full buffer without a newline
         // holds a line over the limit. The socket reads no more until the
         // buffer is drained, so a client cannot pile up input.
@@ -177,6 +195,7 @@ void TServerContainer1::refuse(qintptr socketDescriptor, const QString& message)
     auto* socket = new QTcpSocket(this);
     connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
     if (!socket->setSocketDescriptor(socketDescriptor)) {
+        closeDescriptor(socketDescriptor);
         socket->deleteLater();
         return;
     }

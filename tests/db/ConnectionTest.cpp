@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 using namespace db;
@@ -23,6 +24,23 @@ const char* const kValuesTable =
     " F32 FLOAT, F64 DOUBLE PRECISION, N4 NUMERIC(4,1), N9 NUMERIC(9,3), N18 NUMERIC(18,2),"
     " C5 CHAR(5), V20 VARCHAR(20), D DATE, T TIME, TS TIMESTAMP, TB BLOB SUB_TYPE TEXT, BB BLOB,"
     " U8 VARCHAR(30) CHARACTER SET UTF8)";
+
+// The database's attachment id of a connection.
+std::int64_t attachmentId(Connection& connection)
+{
+    Query id(connection, QStringLiteral("SELECT CURRENT_CONNECTION FROM RDB$DATABASE"));
+    id.open();
+    return id.field(0).asInt64();
+}
+
+// Ends an attachment from another one, as an administrator would.
+void removeAttachment(const TestDatabase& database, std::int64_t attachment)
+{
+    auto admin = database.connect();
+    Query kill(*admin, QStringLiteral("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = :A"));
+    kill.param(u"A").setValue(attachment);
+    kill.execute();
+}
 
 }  // namespace
 
@@ -355,11 +373,7 @@ TEST_F(DatabaseTest, ALostConnectionIsDetectedAndAttachesAnew)
     Query id(*victim, QStringLiteral("SELECT CURRENT_CONNECTION FROM RDB$DATABASE"));
     id.open();
     const std::int64_t attachment = id.field(0).asInt64();
-
-    auto admin = database.connect();
-    Query kill(*admin, QStringLiteral("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = :A"));
-    kill.param(u"A").setValue(attachment);
-    kill.execute();
+    removeAttachment(database, attachment);
 
     try {
         id.open();
@@ -370,4 +384,64 @@ TEST_F(DatabaseTest, ALostConnectionIsDetectedAndAttachesAnew)
     victim->detach();
     id.open();  // attaches anew and prepares again
     EXPECT_NE(id.field(0).asInt64(), attachment);
+}
+
+TEST_F(DatabaseTest, AFailedStatementLeavesNoClientObjectsHeld)
+{
+    database.run(QString::fromLatin1(kValuesTable) +
+                 QStringLiteral(";INSERT INTO N_KLIENT (ISN, GNOS) VALUES (1, 'a');"
+                                "INSERT INTO N_KLIENT (ISN, GNOS) VALUES (2, 'b')"));
+    struct Case {
+        const char* what;
+        const char* sql;
+        std::function<void(Query&)> bind;
+    };
+    const Case cases[] = {
+        {"refused by the database", "SELECT NO_SUCH_COLUMN FROM N_KLIENT", {}},
+        {"a parameter missing from the list", "SELECT ISN FROM N_KLIENT WHERE ISN = :I",
+         [](Query& q) { q.setParams({}); }},
+        {"a value the database cannot convert", "SELECT ISN FROM T_VALUES WHERE D = :D",
+         [](Query& q) { q.param(u"D").setValue(QStringLiteral("no date")); }},
+        {"a row that fails while fetched", "SELECT 1 / (ISN - 2) FROM N_KLIENT", {}},
+    };
+    auto c = database.connect();
+    c->transaction().start();
+    const int held = heldClientObjects();
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        {
+            Query q(*c, QString::fromLatin1(k.sql));
+            if (k.bind)
+                k.bind(q);
+            EXPECT_THROW(q.open(), DbError);
+        }
+        EXPECT_EQ(heldClientObjects(), held);
+    }
+}
+
+TEST_F(DatabaseTest, ABlobParameterOnALostAttachmentLeavesNoClientObjectsHeld)
+{
+    database.run(QString::fromLatin1(kValuesTable));
+    const int before = heldClientObjects();
+    {
+        auto victim = database.connect();
+        Query insert(*victim, QStringLiteral("INSERT INTO T_VALUES (ISN, TB) VALUES (:I, :TB)"));
+        insert.param(u"I").setValue(std::int32_t{1});
+        insert.param(u"TB").setValue(Value::textBlob(QStringLiteral("text")));
+        insert.execute();
+        removeAttachment(database, attachmentId(*victim));
+
+        // Prepared already: the blob is the first thing that meets the loss.
+        const int held = heldClientObjects();
+        insert.param(u"I").setValue(std::int32_t{2});
+        try {
+            insert.execute();
+            FAIL() << "the removed attachment must fail";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.connectionLost()) << e.message().toStdString();
+        }
+        EXPECT_EQ(heldClientObjects(), held);
+        victim->detach();
+    }
+    EXPECT_EQ(heldClientObjects(), before);
 }
