@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 #include "PrParvAlkoholaPZLayout.h"
 #include "Sumlat.h"
+#include "WaybillStatements.h"
 
 #include <QLocale>
 
@@ -39,8 +40,6 @@ const QString kReportStatement = QStringLiteral(
 
 // Lines sharing a certificate stand together.
 const QString kReportOrdering = QStringLiteral(" ORDER BY O_PARPRC.ISSERTIF, O_PARPRC.ISN ");
-
-const QString kCarStatement = QStringLiteral("SELECT GNOS, REGNR, VALSTS_NR, VADITAJS FROM N_MASINA WHERE ISN=:ISN");
 
 const QString kCertificateField = QStringLiteral("Sertifikats");
 constexpr int kCertificateLength = 800;
@@ -113,10 +112,12 @@ void TPrParvAlkoholaPZ::bindHandlers()
     });
 }
 
+// The driver line never leaves out a piece; a null car key reads as 0.
 void TPrParvAlkoholaPZ::QuickRep1BeforePrint(engine::Report&, bool&)
 {
     prepareReportQuery();
-    QuickRep1.element<engine::Label>(QStringLiteral("shSoferis")).setCaption(carAndDriverText());
+    QuickRep1.element<engine::Label>(QStringLiteral("shSoferis"))
+        .setCaption(carAndDriverText(PRECES_DB_, ReportSQL.field(u"ISMASINA").asInteger(), NamelessCar::FixedPieces));
 }
 
 // Rebuilt from the constant on every print, so orderings never accumulate;
@@ -129,20 +130,6 @@ void TPrParvAlkoholaPZ::prepareReportQuery()
     waybill.setType(db::Type::Integer);
     waybill.setValue(WaybillIsn);
     ReportSQL.open();
-}
-
-// Car name, registration, state number and driver with their fixed pieces
-// between them, nothing trimmed; no car prints the pieces alone.
-QString TPrParvAlkoholaPZ::carAndDriverText()
-{
-    db::Query car(PRECES_DB_, kCarStatement);
-    db::Param& key = car.param(u"ISN");
-    key.setType(db::Type::Integer);
-    key.setValue(ReportSQL.field(u"ISMASINA").asInteger());
-    car.open();
-    return car.field(u"GNOS").asString() + QStringLiteral(" Reģ.Nr.") + car.field(u"REGNR").asString()
-        + QStringLiteral(" Auto ") + car.field(u"VALSTS_NR").asString() + u' '
-        + car.field(u"VADITAJS").asString();
 }
 
 // Two lookups for every line with a certificate, each time the row's fields

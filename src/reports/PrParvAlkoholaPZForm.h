@@ -61,7 +61,6 @@ private:
     void QRLabel35Print(engine::TextElement& sender, QString& value);
 
     void prepareReportQuery();
-    QString carAndDriverText();
     void bindHandlers();
     QString dateInWords(QStringView field) const;
 

@@ -1,6 +1,7 @@
 #include "PrParvietPZForm.h"
 
 #include "PrParvietPZLayout.h"
+#include "WaybillStatements.h"
 
 namespace reports {
 
@@ -149,11 +150,7 @@ void TPrParvietPZ::openReportSql()
 // N_ISI and the operator window's department lists among them.
 void TPrParvietPZ::QuickRep1AfterPrint()
 {
-    {
-        db::Query block(PRECES_DB, QStringLiteral("UPDATE O_PARPAV SET PZ_BLOK='T' WHERE ISN=:ISN"));
-        block.param(u"ISN").setValue(WaybillIsn);
-        block.execute();
-    }
+    blockWaybill(PRECES_DB, WaybillIsn);
     if (PRECES_DB.transaction().isActive())
         PRECES_DB.transaction().commit();
 }

@@ -80,7 +80,6 @@ private:
     void ReportSQLCalcFields(db::Query& line);
     QString goodsNameText(const db::Query& line);
     QString ReceivedWaybillText(std::int32_t goodsKey, std::int32_t departmentKey, const db::Value& date);
-    QString carText(const db::Value& carKey);
     void DTDerigsLidzPrint(QString& value);
 
     // Header block (PrParvietPZHeader.cpp).

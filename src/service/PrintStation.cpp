@@ -4,6 +4,7 @@
 #include "PrParvAlkoholaPZForm.h"
 #include "PrParvietPZForm.h"
 #include "ServiceContext.h"
+#include "WaybillStatements.h"
 
 #include "DbError.h"
 #include "Query.h"
@@ -20,7 +21,6 @@ namespace service {
 
 namespace {
 
-const QString kBlockWaybill = QStringLiteral("UPDATE O_PARPAV SET PZ_BLOK = 'T' WHERE O_PARPAV.ISN = :ISN");
 const QString kAlcoholLines = QStringLiteral(
     "select ISN, (SELECT COUNT(*) FROM O_PARPRC, N_KLPREC WHERE O_PARPRC.ISPRECE = N_KLPREC.ISN "
     "AND N_KLPREC.ALKOHOLS > 0 AND O_PARPRC.ISPARVPAV = O_PARPAV.ISN) SKAITS from O_PARPAV where ISN = :ISN");
@@ -102,12 +102,10 @@ void PrintStation::printRequest(std::int32_t waybillIsn, std::int32_t alcoholLin
     QMutexLocker printing(&operatorSettings_.printLock());
     db::Connection& PRECES_DB = operatorSettings_.operatorConnection();
     const host::OperatorSettings::DepartmentPositions kept = operatorSettings_.departmentPositions();
-    db::Query blocking(PRECES_DB, kBlockWaybill);
     try {
         commitIfActive(PRECES_DB);
         printOnForm(waybillIsn, alcoholLines);
-        blocking.param(u"ISN").setValue(waybillIsn);
-        blocking.execute();
+        reports::blockWaybill(PRECES_DB, waybillIsn);
         commitIfActive(PRECES_DB);
     } catch (...) {
         // A failed print still leaves the operator window with its lists;
