@@ -122,8 +122,8 @@ int serve(ServerOptions options)
     std::unique_ptr<PrintProgressWindow> progressWindow;
     if (Form1) {
         progressWindow = std::make_unique<PrintProgressWindow>(Form1.get());
-        progressWindow->follow(forms.PrParvietPZ.QuickRep1.progress());
-        progressWindow->follow(forms.PrParvAlkoholaPZ.QuickRep1.progress());
+        progressWindow->follow(forms.PrParvietPZ.report().progress());
+        progressWindow->follow(forms.PrParvAlkoholaPZ.report().progress());
     }
 
     bool shown = false;

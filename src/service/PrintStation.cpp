@@ -1,9 +1,8 @@
 #include "PrintStation.h"
 
 #include "OperatorSettings.h"
-#include "PrParvAlkoholaPZForm.h"
-#include "PrParvietPZForm.h"
 #include "ServiceContext.h"
+#include "WaybillForm.h"
 #include "WaybillStatements.h"
 
 #include "DbError.h"
@@ -74,8 +73,8 @@ DeviceFactory targetDevices(PrintTarget target, db::Connection& connection)
     };
 }
 
-PrintStation::PrintStation(host::OperatorSettings& operatorSettings, reports::TPrParvietPZ& general,
-                           reports::TPrParvAlkoholaPZ& alcohol, DeviceFactory devices)
+PrintStation::PrintStation(host::OperatorSettings& operatorSettings, reports::WaybillForm& general,
+                           reports::WaybillForm& alcohol, DeviceFactory devices)
     : operatorSettings_(operatorSettings), general_(general), alcohol_(alcohol), devices_(std::move(devices))
 {
 }
@@ -84,14 +83,9 @@ void PrintStation::printOnForm(std::int32_t waybillIsn, std::int32_t alcoholLine
 {
     const int copies = operatorSettings_.snapshot().copies;  // read now
     const std::unique_ptr<engine::OutputDevice> device = devices_(waybillIsn);
+    reports::WaybillForm& form = alcoholLines > 0 ? alcohol_ : general_;
     try {
-        if (alcoholLines > 0) {
-            alcohol_.WaybillIsn = waybillIsn;
-            alcohol_.QuickRep1.printerSettings().copies = copies;
-            throwUnlessPrinted(alcohol_.print(*device));
-        } else {
-            throwUnlessPrinted(general_.printWaybill(waybillIsn, copies, *device));  // portrait
-        }
+        throwUnlessPrinted(form.printWaybill(waybillIsn, copies, *device));
     } catch (const engine::EngineError& e) {
         throw PrintError(e.what());
     }

@@ -22,8 +22,7 @@ class Connection;
 }  // namespace db
 
 namespace reports {
-class TPrParvietPZ;
-class TPrParvAlkoholaPZ;
+class WaybillForm;
 }  // namespace reports
 
 namespace service {
@@ -44,8 +43,8 @@ DeviceFactory targetDevices(PrintTarget target, db::Connection& connection);
 
 class PrintStation {
 public:
-    PrintStation(host::OperatorSettings& operatorSettings, reports::TPrParvietPZ& general,
-                 reports::TPrParvAlkoholaPZ& alcohol, DeviceFactory devices);
+    PrintStation(host::OperatorSettings& operatorSettings, reports::WaybillForm& general,
+                 reports::WaybillForm& alcohol, DeviceFactory devices);
 
     // SQLDataSet_drukatAfterOpen's work: prints the waybill `waybillIsn` on
     // the alcohol form when it has alcohol lines, else on the general form,
@@ -63,8 +62,8 @@ private:
     void printOnForm(std::int32_t waybillIsn, std::int32_t alcoholLines);
 
     host::OperatorSettings& operatorSettings_;
-    reports::TPrParvietPZ& general_;
-    reports::TPrParvAlkoholaPZ& alcohol_;
+    reports::WaybillForm& general_;
+    reports::WaybillForm& alcohol_;
     DeviceFactory devices_;
 };
 
