@@ -67,12 +67,6 @@ void growWaybill(db::Connection& connection, std::int32_t waybill)
     }
 }
 
-// A form: how it prints, and its report query as the last print left it.
-struct PrintRuns {
-    std::function<void(engine::OutputDevice&)> print;
-    std::function<const db::Query&()> reportQuery;
-};
-
 // The report query alone, prepared once as the form's own stays prepared
 // from print to print.
 double reportQueryMilliseconds(db::Connection& connection, db::Query& query)
@@ -86,24 +80,25 @@ double reportQueryMilliseconds(db::Connection& connection, db::Query& query)
     return ms;
 }
 
-bool measure(const QString& name, db::Connection& connection, const PrintRuns& runs, const QDir& output)
+bool measure(const QString& name, db::Connection& connection, reports::WaybillForm& form, std::int32_t waybill,
+             const QDir& output)
 {
     bench::Samples database, recorded, pdf;
     std::unique_ptr<db::Query> alone;
     std::size_t pages = 0;
     for (int run = 0; run < kRuns; ++run) {
         engine::RecordingDevice recording;
-        recorded.add(millisecondsOf([&] { runs.print(recording); }));
+        recorded.add(millisecondsOf([&] { form.printWaybill(waybill, kCopies, recording); }));
         if (recording.jobs().size() != 1 || recording.jobs().front().settings.copies != kCopies)
             throw std::runtime_error("the form did not print one job of the copies asked for");
         pages = recording.jobs().front().document.pages.size();
         if (!alone) {
-            alone = std::make_unique<db::Query>(connection, runs.reportQuery().sql());
-            alone->setParams(runs.reportQuery().params());
+            alone = std::make_unique<db::Query>(connection, form.reportSql().sql());
+            alone->setParams(form.reportSql().params());
         }
         database.add(reportQueryMilliseconds(connection, *alone));
         engine::PdfDevice file(output.filePath(name + QStringLiteral(".pdf")));
-        pdf.add(millisecondsOf([&] { runs.print(file); }));
+        pdf.add(millisecondsOf([&] { form.printWaybill(waybill, kCopies, file); }));
     }
     const double databaseMs = database.median();
     const double layoutMs = std::max(0.0, recorded.median() - databaseMs);
@@ -144,20 +139,9 @@ int run(const QString& sourceDir)
     const QDir output(dir.path());
 
     reports::TPrParvietPZ general(precesDb);
-    const bool generalMet = measure(
-        QStringLiteral("general"), precesDb,
-        {[&](engine::OutputDevice& device) { general.printWaybill(kGeneralWaybill, kCopies, device); },
-         [&]() -> const db::Query& { return general.reportSql(); }},
-        output);
-
+    const bool generalMet = measure(QStringLiteral("general"), precesDb, general, kGeneralWaybill, output);
     reports::TPrParvAlkoholaPZ alcohol(precesDb);
-    alcohol.WaybillIsn = kAlcoholWaybill;
-    alcohol.QuickRep1.printerSettings().copies = kCopies;
-    const bool alcoholMet = measure(
-        QStringLiteral("alcohol"), precesDb,
-        {[&](engine::OutputDevice& device) { alcohol.print(device); },
-         [&]() -> const db::Query& { return alcohol.ReportSQL; }},
-        output);
+    const bool alcoholMet = measure(QStringLiteral("alcohol"), precesDb, alcohol, kAlcoholWaybill, output);
     return generalMet && alcoholMet ? 0 : 1;
 }
 

@@ -2,6 +2,7 @@
 
 #include "PrParvAlkoholaPZForm.h"
 #include "PrParvietPZForm.h"
+#include "WaybillStatements.h"
 
 #include "DbError.h"
 #include "Query.h"
@@ -19,7 +20,6 @@ namespace printing {
 
 namespace {
 
-const QString kBlockWaybill = QStringLiteral("UPDATE O_PARPAV SET PZ_BLOK = 'T' WHERE O_PARPAV.ISN = :ISN");
 
 void commitIfActive(db::Connection& connection)
 {
@@ -104,26 +104,21 @@ reports::TPrParvAlkoholaPZ& PrintStation::PrParvAlkoholaPZ(const operator_state:
 
 engine::PrintProgress& PrintStation::generalProgress()
 {
-    return general_->QuickRep1.progress();
+    return general_->report().progress();
 }
 
 engine::PrintProgress& PrintStation::alcoholProgress()
 {
-    return alcohol_->QuickRep1.progress();
+    return alcohol_->report().progress();
 }
 
 void PrintStation::printOnForm(db::Connection& PRECES_DB, std::int32_t waybillIsn, std::int32_t alcoholLines)
 {
     const int copies = operatorValues_.snapshot().copies;  // read now
     const std::unique_ptr<engine::OutputDevice> device = devices_(PRECES_DB, waybillIsn);
+    reports::WaybillForm& form = alcoholLines > 0 ? static_cast<reports::WaybillForm&>(*alcohol_) : *general_;
     try {
-        if (alcoholLines > 0) {
-            alcohol_->WaybillIsn = waybillIsn;
-            alcohol_->QuickRep1.printerSettings().copies = copies;
-            throwUnlessPrinted(alcohol_->print(*device));
-        } else {
-            throwUnlessPrinted(general_->printWaybill(waybillIsn, copies, *device));  // portrait
-        }
+        throwUnlessPrinted(form.printWaybill(waybillIsn, copies, *device));
     } catch (const engine::EngineError& e) {
         throw PrintError(e.what());
     }
@@ -134,12 +129,10 @@ void PrintStation::printRequest(std::int32_t waybillIsn, std::int32_t alcoholLin
     const operator_state::PrintLock::Held printing = operatorDatabase_.printLock().acquire();
     db::Connection& PRECES_DB = operatorDatabase_.connection(printing);
     const operator_state::OperatorDatabase::DepartmentPositions kept = operatorDatabase_.departmentPositions(printing);
-    db::Query blocking(PRECES_DB, kBlockWaybill);
     try {
         commitIfActive(PRECES_DB);
         printOnForm(PRECES_DB, waybillIsn, alcoholLines);
-        blocking.param(u"ISN").setValue(waybillIsn);
-        blocking.execute();
+        reports::blockWaybill(PRECES_DB, waybillIsn);
         commitIfActive(PRECES_DB);
     } catch (...) {
         // A failed print still leaves the operator window with its lists;

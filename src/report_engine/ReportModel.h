@@ -133,6 +133,7 @@ public:
     // The element's own font, or the report font when it has none.
     const FontSpec& font() const;
     void setFont(const FontSpec& font) { font_ = font; }
+    void useReportFont() { font_.reset(); }
     void setFontCharset(int charset);  // takes an own font first when needed
     bool hasOwnFont() const { return font_.has_value(); }
 

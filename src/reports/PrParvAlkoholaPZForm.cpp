@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 #include "PrParvAlkoholaPZLayout.h"
 #include "Sumlat.h"
+#include "WaybillStatements.h"
 
 #include <QLocale>
 
@@ -40,8 +41,6 @@ const QString kReportStatement = QStringLiteral(
 // Lines sharing a certificate stand together.
 const QString kReportOrdering = QStringLiteral(" ORDER BY O_PARPRC.ISSERTIF, O_PARPRC.ISN ");
 
-const QString kCarStatement = QStringLiteral("SELECT GNOS, REGNR, VALSTS_NR, VADITAJS FROM N_MASINA WHERE ISN=:ISN");
-
 const QString kCertificateField = QStringLiteral("Sertifikats");
 constexpr int kCertificateLength = 800;
 
@@ -61,7 +60,7 @@ const QLocale& regionalSettings()
 }  // namespace
 
 TPrParvAlkoholaPZ::TPrParvAlkoholaPZ(db::Connection& PRECES_DB, VatRateSource vatRate)
-    : ReportSQL(PRECES_DB), PRECES_DB_(PRECES_DB), vatRate_(std::move(vatRate))
+    : WaybillForm(std::move(vatRate)), ReportSQL(PRECES_DB), PRECES_DB_(PRECES_DB)
 {
     ReportSQL.addCalculatedField(kCertificateField, db::Type::Text, kCertificateLength);
     ReportSQL.setOnCalcFields([this](db::Query& dataSet) { ReportSQLCalcFields(dataSet); });
@@ -75,48 +74,35 @@ TPrParvAlkoholaPZ::TPrParvAlkoholaPZ(db::Connection& PRECES_DB, VatRateSource va
     bindHandlers();
 }
 
-engine::PrintResult TPrParvAlkoholaPZ::print(engine::OutputDevice& device)
+engine::PrintResult TPrParvAlkoholaPZ::printWaybill(std::int32_t waybillIsn, int copies,
+                                                   engine::OutputDevice& device)
 {
+    WaybillIsn = waybillIsn;
+    QuickRep1.printerSettings().copies = copies;
     return QuickRep1.print(device);
-}
-
-engine::PageDocument TPrParvAlkoholaPZ::printToDocument()
-{
-    engine::RecordingDevice device;
-    print(device);
-    return device.jobs().empty() ? engine::PageDocument{} : device.jobs().back().document;
 }
 
 void TPrParvAlkoholaPZ::bindHandlers()
 {
-    using Handler = void (TPrParvAlkoholaPZ::*)(engine::TextElement&, QString&);
-    const std::pair<const char*, Handler> textHandlers[] = {
-        {"lbVisrDatums", &TPrParvAlkoholaPZ::lbVisrDatumsPrint},
-        {"QRDBText15", &TPrParvAlkoholaPZ::QRDBText15Print},
-        {"QRDBText16", &TPrParvAlkoholaPZ::QRDBText16Print},
-        {"QRLabel41", &TPrParvAlkoholaPZ::QRLabel41Print},
-        {"QRDBText7", &TPrParvAlkoholaPZ::QRDBText7Print},
-        {"QRLabel31", &TPrParvAlkoholaPZ::QRLabel31Print},
-        {"QRLabel35", &TPrParvAlkoholaPZ::QRLabel35Print},
-    };
-    for (const auto& [name, handler] : textHandlers)
-        QuickRep1.element<engine::TextElement>(QString::fromLatin1(name))
-            // Copied by a name of its own: clang before 16 cannot capture a structured binding.
-            .setOnPrint([this, method = handler](engine::TextElement& sender, QString& value) {
-                (this->*method)(sender, value);
-            });
-    QuickRep1.band(QStringLiteral("ChildBand2")).setBeforePrint([this](engine::Band& sender, bool& printBand) {
-        ChildBand2BeforePrint(sender, printBand);
+    bindPrint(*this, QStringLiteral("lbVisrDatums"), &TPrParvAlkoholaPZ::lbVisrDatumsPrint);
+    bindPrint(*this, QStringLiteral("QRDBText15"), &TPrParvAlkoholaPZ::QRDBText15Print);
+    bindPrint(*this, QStringLiteral("QRDBText16"), &TPrParvAlkoholaPZ::QRDBText16Print);
+    bindPrint(*this, QStringLiteral("QRLabel41"), &TPrParvAlkoholaPZ::QRLabel41Print);
+    bindPrint(*this, QStringLiteral("QRDBText7"), &TPrParvAlkoholaPZ::QRDBText7Print);
+    bindPrint(*this, QStringLiteral("QRLabel31"), &TPrParvAlkoholaPZ::QRLabel31Print);
+    bindPrint(*this, QStringLiteral("QRLabel35"), &TPrParvAlkoholaPZ::QRLabel35Print);
+    QuickRep1.band(QStringLiteral("ChildBand2")).setBeforePrint([this](engine::Band&, bool& printBand) {
+        ChildBand2BeforePrint(printBand);
     });
-    QuickRep1.setBeforePrint([this](engine::Report& sender, bool& printReport) {
-        QuickRep1BeforePrint(sender, printReport);
-    });
+    QuickRep1.setBeforePrint([this](engine::Report&, bool&) { QuickRep1BeforePrint(); });
 }
 
-void TPrParvAlkoholaPZ::QuickRep1BeforePrint(engine::Report&, bool&)
+// The driver line never leaves out a piece; a null car key reads as 0.
+void TPrParvAlkoholaPZ::QuickRep1BeforePrint()
 {
     prepareReportQuery();
-    QuickRep1.element<engine::Label>(QStringLiteral("shSoferis")).setCaption(carAndDriverText());
+    QuickRep1.element<engine::Label>(QStringLiteral("shSoferis"))
+        .setCaption(carAndDriverText(PRECES_DB_, ReportSQL.field(u"ISMASINA").asInteger(), NamelessCar::FixedPieces));
 }
 
 // Rebuilt from the constant on every print, so orderings never accumulate;
@@ -129,20 +115,6 @@ void TPrParvAlkoholaPZ::prepareReportQuery()
     waybill.setType(db::Type::Integer);
     waybill.setValue(WaybillIsn);
     ReportSQL.open();
-}
-
-// Car name, registration, state number and driver with their fixed pieces
-// between them, nothing trimmed; no car prints the pieces alone.
-QString TPrParvAlkoholaPZ::carAndDriverText()
-{
-    db::Query car(PRECES_DB_, kCarStatement);
-    db::Param& key = car.param(u"ISN");
-    key.setType(db::Type::Integer);
-    key.setValue(ReportSQL.field(u"ISMASINA").asInteger());
-    car.open();
-    return car.field(u"GNOS").asString() + QStringLiteral(" Reģ.Nr.") + car.field(u"REGNR").asString()
-        + QStringLiteral(" Auto ") + car.field(u"VALSTS_NR").asString() + u' '
-        + car.field(u"VADITAJS").asString();
 }
 
 // Two lookups for every line with a certificate, each time the row's fields
@@ -158,7 +130,7 @@ void TPrParvAlkoholaPZ::ReportSQLCalcFields(db::Query& dataSet)
     dataSet.setCalculated(kCertificateField, QStringLiteral("Sertif :") + firstText + u' ' + secondText);
 }
 
-void TPrParvAlkoholaPZ::ChildBand2BeforePrint(engine::Band&, bool& printBand)
+void TPrParvAlkoholaPZ::ChildBand2BeforePrint(bool& printBand)
 {
     if (ReportSQL.field(kCertificateField).asString().isEmpty()
         || isNoCertificate(ReportSQL.field(u"ISSERTIF").asInteger()))
@@ -171,29 +143,29 @@ QString TPrParvAlkoholaPZ::dateInWords(QStringView field) const
     return common::DateInWords(ReportSQL.field(field).asFloat());
 }
 
-void TPrParvAlkoholaPZ::lbVisrDatumsPrint(engine::TextElement&, QString& value)
+void TPrParvAlkoholaPZ::lbVisrDatumsPrint(QString& value)
 {
     value = dateInWords(u"DATUMS");
 }
 
-void TPrParvAlkoholaPZ::QRDBText15Print(engine::TextElement&, QString& value)
+void TPrParvAlkoholaPZ::QRDBText15Print(QString& value)
 {
     value = dateInWords(u"DATUMS") + QStringLiteral("/izsniegšanas datums/");
 }
 
-void TPrParvAlkoholaPZ::QRDBText16Print(engine::TextElement&, QString& value)
+void TPrParvAlkoholaPZ::QRDBText16Print(QString& value)
 {
     value = dateInWords(u"DATUMS");
 }
 
-void TPrParvAlkoholaPZ::QRLabel41Print(engine::TextElement&, QString& value)
+void TPrParvAlkoholaPZ::QRLabel41Print(QString& value)
 {
     value = dateInWords(u"DAT_PIEGADE") + QStringLiteral("/piegādes datums/");
 }
 
 // The total arrives as its "0.00" text and is read back the way it was
 // written, with the regional decimal comma.
-void TPrParvAlkoholaPZ::QRDBText7Print(engine::TextElement&, QString& value)
+void TPrParvAlkoholaPZ::QRDBText7Print(QString& value)
 {
     if (value.isEmpty())
         return;
@@ -204,13 +176,12 @@ void TPrParvAlkoholaPZ::QRDBText7Print(engine::TextElement&, QString& value)
     value = common::AmountInWords(total, {}, {});
 }
 
-void TPrParvAlkoholaPZ::QRLabel31Print(engine::TextElement&, QString& value)
+void TPrParvAlkoholaPZ::QRLabel31Print(QString& value)
 {
-    const double rate = vatRate_ ? vatRate_() : 0.0;
-    value = QStringLiteral("PVN ") + engine::formatNumber(rate) + QStringLiteral(" %");
+    value = QStringLiteral("PVN ") + engine::formatNumber(vatRate()) + QStringLiteral(" %");
 }
 
-void TPrParvAlkoholaPZ::QRLabel35Print(engine::TextElement&, QString& value)
+void TPrParvAlkoholaPZ::QRLabel35Print(QString& value)
 {
     if (!IssuerName.isEmpty())
         value = QStringLiteral("Vārds, Uzvārds : ") + IssuerName;

@@ -1,6 +1,7 @@
 #include "PrParvietPZForm.h"
 
 #include "PrParvietPZLayout.h"
+#include "WaybillStatements.h"
 
 namespace reports {
 
@@ -51,8 +52,8 @@ constexpr int kDefaultTextSize = 20;
 }  // namespace
 
 TPrParvietPZ::TPrParvietPZ(db::Connection& precesDb, VatRateSource vatRate)
-    : PRECES_DB(precesDb),
-      vatRate_(vatRate ? std::move(vatRate) : VatRateSource([] { return 0.0; })),
+    : WaybillForm(std::move(vatRate)),
+      PRECES_DB(precesDb),
       ReportSQL(precesDb),
       N_ISI(precesDb, QStringLiteral("SELECT * FROM N_ISI"))
 {
@@ -77,26 +78,20 @@ void TPrParvietPZ::declareReportFields()
         ReportSQL.setDisplayFormat(field, QStringLiteral("#0.000"));
 }
 
-void TPrParvietPZ::bindPrint(const QString& element, void (TPrParvietPZ::*handler)(QString&))
-{
-    QuickRep1.element<engine::TextElement>(element).setOnPrint(
-        [this, handler](engine::TextElement&, QString& value) { (this->*handler)(value); });
-}
-
 void TPrParvietPZ::bindHandlers()
 {
-    bindPrint(QStringLiteral("QRDBText1"), &TPrParvietPZ::QRDBText1Print);
-    bindPrint(QStringLiteral("QRDBText3"), &TPrParvietPZ::QRDBText3Print);
-    bindPrint(QStringLiteral("SanNodala1"), &TPrParvietPZ::SanNodala1Print);
-    bindPrint(QStringLiteral("QRLabel16"), &TPrParvietPZ::QRLabel16Print);
-    bindPrint(QStringLiteral("DTDerigsLidz"), &TPrParvietPZ::DTDerigsLidzPrint);
-    bindPrint(QStringLiteral("QRLabel3"), &TPrParvietPZ::QRLabel3Print);
-    bindPrint(QStringLiteral("shSummaKonti"), &TPrParvietPZ::shSummaKontiPrint);
-    bindPrint(QStringLiteral("shPVNKonti"), &TPrParvietPZ::shPVNKontiPrint);
-    bindPrint(QStringLiteral("lbPVN21"), &TPrParvietPZ::lbPVN21Print);
-    bindPrint(QStringLiteral("DatVardIzsniedza"), &TPrParvietPZ::DatVardIzsniedzaPrint);
-    bindPrint(QStringLiteral("shISIORGNOS"), &TPrParvietPZ::shISIORGNOSPrint);
-    bindPrint(QStringLiteral("QRLabel2"), &TPrParvietPZ::QRLabel2Print);
+    bindPrint(*this, QStringLiteral("QRDBText1"), &TPrParvietPZ::QRDBText1Print);
+    bindPrint(*this, QStringLiteral("QRDBText3"), &TPrParvietPZ::QRDBText3Print);
+    bindPrint(*this, QStringLiteral("SanNodala1"), &TPrParvietPZ::SanNodala1Print);
+    bindPrint(*this, QStringLiteral("QRLabel16"), &TPrParvietPZ::QRLabel16Print);
+    bindPrint(*this, QStringLiteral("DTDerigsLidz"), &TPrParvietPZ::DTDerigsLidzPrint);
+    bindPrint(*this, QStringLiteral("QRLabel3"), &TPrParvietPZ::QRLabel3Print);
+    bindPrint(*this, QStringLiteral("shSummaKonti"), &TPrParvietPZ::shSummaKontiPrint);
+    bindPrint(*this, QStringLiteral("shPVNKonti"), &TPrParvietPZ::shPVNKontiPrint);
+    bindPrint(*this, QStringLiteral("lbPVN21"), &TPrParvietPZ::lbPVN21Print);
+    bindPrint(*this, QStringLiteral("DatVardIzsniedza"), &TPrParvietPZ::DatVardIzsniedzaPrint);
+    bindPrint(*this, QStringLiteral("shISIORGNOS"), &TPrParvietPZ::shISIORGNOSPrint);
+    bindPrint(*this, QStringLiteral("QRLabel2"), &TPrParvietPZ::QRLabel2Print);
 }
 
 engine::Label& TPrParvietPZ::label(const QString& name) const
@@ -149,11 +144,7 @@ void TPrParvietPZ::openReportSql()
 // N_ISI and the operator window's department lists among them.
 void TPrParvietPZ::QuickRep1AfterPrint()
 {
-    {
-        db::Query block(PRECES_DB, QStringLiteral("UPDATE O_PARPAV SET PZ_BLOK='T' WHERE ISN=:ISN"));
-        block.param(u"ISN").setValue(WaybillIsn);
-        block.execute();
-    }
+    blockWaybill(PRECES_DB, WaybillIsn);
     if (PRECES_DB.transaction().isActive())
         PRECES_DB.transaction().commit();
 }
@@ -164,13 +155,6 @@ engine::PrintResult TPrParvietPZ::printWaybill(std::int32_t waybillIsn, int copi
     QuickRep1.page().orientation = QPageLayout::Portrait;
     QuickRep1.printerSettings().copies = copies;
     return QuickRep1.print(device);
-}
-
-engine::PageDocument TPrParvietPZ::pageDocument(std::int32_t waybillIsn)
-{
-    engine::RecordingDevice device;
-    printWaybill(waybillIsn, 1, device);
-    return device.jobs().empty() ? engine::PageDocument{} : device.jobs().front().document;
 }
 
 }  // namespace reports

@@ -14,47 +14,34 @@
 // commits PRECES_TR.
 
 #include "Connection.h"
-#include "PageDocument.h"
-#include "PrintDevices.h"
 #include "Query.h"
 #include "QueryDataSet.h"
 #include "ReportModel.h"
+#include "WaybillForm.h"
 
 #include <cstdint>
-#include <functional>
 
 namespace reports {
 
-class TPrParvietPZ {
+class TPrParvietPZ : public WaybillForm {
 public:
-    // The operator window's VAT rate in percent, for the VAT label.
-    using VatRateSource = std::function<double()>;
-
-    // `precesDb`: the operator connection (explicit transaction mode). Without
-    // a `vatRate` the VAT label shows a rate of 0.
+    // `precesDb`: the operator connection (explicit transaction mode).
     explicit TPrParvietPZ(db::Connection& precesDb, VatRateSource vatRate = {});
-    TPrParvietPZ(const TPrParvietPZ&) = delete;
-    TPrParvietPZ& operator=(const TPrParvietPZ&) = delete;
 
     // ISN of the waybill to print; set before each print.
     std::int32_t WaybillIsn = 0;
     // Line comments go into the name column; decided by each preparation.
     bool ShowLineComments = false;
 
-    // The caller may set the page orientation and the copies on it.
+    // printWaybill sets its page orientation and copies on every print.
     engine::Report QuickRep1;
 
-    // What the print request does: sets WaybillIsn, portrait orientation and
-    // the copies, and prints on `device`. Errors of the preparation, of the
-    // lines and of the after-print update reach the caller.
-    engine::PrintResult printWaybill(std::int32_t waybillIsn, int copies, engine::OutputDevice& device);
-
-    // The pages one print of the waybill makes (no pages for an empty
-    // waybill); the waybill is blocked as by any print.
-    engine::PageDocument pageDocument(std::int32_t waybillIsn);
-
-    // The report's dataset, as the last preparation left it.
-    const db::Query& reportSql() const { return ReportSQL; }
+    // Prints in portrait. Errors of the preparation, of the lines and of the
+    // after-print update reach the caller; an empty waybill prints no page
+    // and is blocked as by any print.
+    engine::PrintResult printWaybill(std::int32_t waybillIsn, int copies, engine::OutputDevice& device) override;
+    engine::Report& report() override { return QuickRep1; }
+    const db::Query& reportSql() const override { return ReportSQL; }
 
 private:
     // Report events.
@@ -80,7 +67,6 @@ private:
     void ReportSQLCalcFields(db::Query& line);
     QString goodsNameText(const db::Query& line);
     QString ReceivedWaybillText(std::int32_t goodsKey, std::int32_t departmentKey, const db::Value& date);
-    QString carText(const db::Value& carKey);
     void DTDerigsLidzPrint(QString& value);
 
     // Header block (PrParvietPZHeader.cpp).
@@ -108,11 +94,9 @@ private:
 
     void declareReportFields();
     void bindHandlers();
-    void bindPrint(const QString& element, void (TPrParvietPZ::*handler)(QString&));
     engine::Label& label(const QString& name) const;
 
     db::Connection& PRECES_DB;
-    VatRateSource vatRate_;
     db::Query ReportSQL;
     db::Query N_ISI;
     QueryDataSet reportData_{ReportSQL};

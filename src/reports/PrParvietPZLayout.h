@@ -4,6 +4,7 @@
 // alignment, sizing and text. The preparation of each print starts from this
 // design and then applies the print's own settings.
 
+#include "LayoutDesign.h"
 #include "ReportModel.h"
 
 #include <QStringView>
@@ -13,38 +14,13 @@
 
 namespace reports::parvietpz {
 
-enum class ElementKind { Label, FieldText, Sum, RecordNumber, PageNumber, Shape };
-
-enum class Sizing {
-    Fixed,    // keeps its width, wraps its text within it
-    Fits,     // the width follows the text
-    Stretch,  // keeps its width and grows downwards for long text
-};
-
-enum class FontStyle { Regular, Bold, Italic };
-
-struct ElementDesign {
-    ElementKind kind;
-    QStringView name;
-    qreal left, top, width, height;
-    qreal pointSize;
-    FontStyle style;
-    engine::Alignment alignment;
-    Sizing sizing;
-    // A label's caption, a field text's field, a sum's expression, a system
-    // data element's leading text.
-    QStringView text;
-    QStringView mask = {};
-    bool alignToBand = false;
-};
-
 // One column of the lines table: its caption in the column header band, its
 // value in the detail band and, for some, its total in the summary band.
 struct ColumnDesign {
     QStringView switchName;  // "0": always shown
-    ElementDesign caption;
-    ElementDesign value;
-    std::optional<ElementDesign> total;
+    engine::ElementDesign caption;
+    engine::ElementDesign value;
+    std::optional<engine::ElementDesign> total;
 };
 
 // Names of the bands.

@@ -7,6 +7,7 @@
 
 #include "My_proc.h"
 #include "PrParvietPZSettings.h"
+#include "WaybillStatements.h"
 
 #include <cmath>
 
@@ -19,8 +20,6 @@ const QString kReceivedWaybillStatement = QStringLiteral(
     "FROM O_PAVADZ, O_PRECE, N_DEPART WHERE O_PAVADZ.ISN=O_PRECE.ISPAVADZ AND O_PAVADZ.ISNODALA = :ISNODALA "
     "AND O_PRECE.ISPRECE = :ISPRECE AND O_PAVADZ.DAT_PAVADZ <= :DATUMS AND O_PAVADZ.ISNODALA = N_DEPART.ISN "
     "AND (O_PAVADZ.NELEGALIZ IS NULL OR O_PAVADZ.NELEGALIZ='F') ORDER BY O_PAVADZ.ISN DESCENDING");
-
-const QString kCarStatement = QStringLiteral("SELECT GNOS, REGNR, VALSTS_NR, VADITAJS FROM N_MASINA WHERE ISN=:ISN");
 
 const QString kSeparator = QStringLiteral(" \\ ");
 
@@ -72,7 +71,9 @@ void TPrParvietPZ::ReportSQLCalcFields(db::Query& line)
     setPackages(line);
     setMarkUp(line);
     line.setCalculated(u"PreceUnSertifikats", goodsNameText(line));
-    line.setCalculated(u"shSoferis", carText(line.field(u"ISMASINA").value()));
+    // Empty for a car without name and state number, and for no car.
+    line.setCalculated(u"shSoferis",
+                       carAndDriverText(PRECES_DB, line.field(u"ISMASINA").value(), NamelessCar::Empty));
     setBestBefore(line, wholeDays(line));
 }
 
@@ -110,21 +111,6 @@ QString TPrParvietPZ::ReceivedWaybillText(std::int32_t goodsKey, std::int32_t de
     return QStringLiteral(" Pz.#") + query.field(u"PZ_SERIJA").asString().trimmed() + u'-' + number + u'-'
            + shortDate(query.field(u"DAT_PAVADZ").asDateTime().date()) + u'-'
            + query.field(u"NODALA").asString().trimmed() + u' ';
-}
-
-// Empty when the car has neither a name nor a state number (also when the
-// waybill has no car); otherwise the parts as they stand, untrimmed.
-QString TPrParvietPZ::carText(const db::Value& carKey)
-{
-    db::Query query(PRECES_DB, kCarStatement);
-    query.param(u"ISN").setValue(carKey);
-    query.open();
-    const QString name = query.field(u"GNOS").asString();
-    const QString stateNumber = query.field(u"VALSTS_NR").asString();
-    if (name.isEmpty() && stateNumber.isEmpty())
-        return {};
-    return name + QStringLiteral(" Reģ.Nr.") + query.field(u"REGNR").asString() + QStringLiteral(" Auto ")
-           + stateNumber + u' ' + query.field(u"VADITAJS").asString();
 }
 
 void TPrParvietPZ::DTDerigsLidzPrint(QString& value)

@@ -97,7 +97,7 @@ void TPrParvietPZ::shPVNKontiPrint(QString& value)
 
 void TPrParvietPZ::lbPVN21Print(QString& value)
 {
-    value = QStringLiteral("PVN ") + engine::formatNumber(vatRate_()) + u'%';
+    value = QStringLiteral("PVN ") + engine::formatNumber(vatRate()) + u'%';
 }
 
 // The delivery date when there is one, else the waybill date.

@@ -56,8 +56,7 @@ engine::PageDocument AlcoholWaybillTest::printWaybill(int waybill)
     // As the print request does: a fresh snapshot sees the rows written since.
     if (connection->transaction().isActive())
         connection->transaction().commit();
-    form.WaybillIsn = waybill;
-    return form.printToDocument();
+    return form.pageDocument(waybill);
 }
 
 QStringList textsOf(const engine::Page& page, const QString& element)

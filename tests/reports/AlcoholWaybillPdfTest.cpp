@@ -35,12 +35,11 @@ TEST(AlcoholWaybillPdfTest, DemoWaybillPrintsItsTexts)
     testsupport::TestDatabase database({testsupport::sourcePath("db/demo-data.sql")});
     const auto connection = database.connect(db::TransactionMode::Explicit);
     reports::TPrParvAlkoholaPZ form(*connection);
-    form.WaybillIsn = 2;
     QTemporaryDir dir;
     const QString pdf = dir.filePath("alcohol.pdf");
     engine::PdfDevice device(pdf);
 
-    ASSERT_EQ(form.print(device), engine::PrintResult::Printed);
+    ASSERT_EQ(form.printWaybill(2, 1, device), engine::PrintResult::Printed);
 
     const QString text = pdfText(pdf);
     const QString today = common::DateInWords(db::toDayCount(QDateTime(QDate::currentDate(), QTime())));

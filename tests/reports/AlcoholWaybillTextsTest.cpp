@@ -120,8 +120,7 @@ TEST_F(AlcoholTextsTest, VatCaptionShowsTheOperatorsRate)
     };
     for (const auto& c : cases) {
         reports::TPrParvAlkoholaPZ vatForm(*connection, c.rate);
-        vatForm.WaybillIsn = 1;
-        EXPECT_EQ(textsOf(vatForm.printToDocument(), "QRLabel31"), QStringList({c.caption}));
+        EXPECT_EQ(textsOf(vatForm.pageDocument(1), "QRLabel31"), QStringList({c.caption}));
     }
 }
 
