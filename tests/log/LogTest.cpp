@@ -34,7 +34,7 @@ TEST_P(LogLineTest, AValueReadsBackAsOneDetail)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, LogLineTest, ::testing::ValuesIn(kLineCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& valueCase) { return std::string(valueCase.param.name); });
 
 TEST(LogTest, LevelsAreNamedAsTheOptionTakesThem)
 {
