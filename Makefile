@@ -3,7 +3,7 @@ BUILD ?= build
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CTEST_FLAGS ?= --output-on-failure --parallel 2
 
-.PHONY: all deps build test demo bench fuzz clean
+.PHONY: all deps build test test-asan test-tsan demo bench fuzz clean
 
 all: build
 
@@ -41,5 +41,29 @@ fuzz:
 	LSAN_OPTIONS=suppressions=fuzz/lsan.supp $(FUZZ_BUILD)/fuzz/kelvo_protocol_fuzzer $(FUZZ_FLAGS) -dict=fuzz/protocol.dict \
 	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus fuzz/corpus
 
+# The suite under sanitizers, each in a build folder of its own (CI runs
+# both): AddressSanitizer with UndefinedBehaviorSanitizer over every test,
+# ThreadSanitizer over the tests that serve clients on threads (the service,
+# host and reliability folders: CTest label "threads", target threaded_tests).
+# Optimised lightly, with line tables only: the stacks stay readable and the
+# builds and runs short. Options and suppressions: tests/sanitizers/.
+ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+SANITIZER_CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
+
+$(ASAN_BUILD)/build.ninja: CMakeLists.txt | deps
+	cmake -S . -B $(ASAN_BUILD) $(SANITIZER_CMAKE_FLAGS) -DKELVO_SANITIZE=address,undefined
+
+$(TSAN_BUILD)/build.ninja: CMakeLists.txt | deps
+	cmake -S . -B $(TSAN_BUILD) $(SANITIZER_CMAKE_FLAGS) -DKELVO_SANITIZE=thread
+
+test-asan: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD)
+	tests/sanitizers/run-tests $(ASAN_BUILD) $(CTEST_FLAGS)
+
+test-tsan: deps $(TSAN_BUILD)/build.ninja
+	cmake --build $(TSAN_BUILD) --target threaded_tests
+	tests/sanitizers/run-tests $(TSAN_BUILD) $(CTEST_FLAGS) -L threads
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
