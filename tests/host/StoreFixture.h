@@ -1,7 +1,9 @@
 #pragma once
 // A test with a home of its own: HOME and XDG_CONFIG_HOME point into a
-// temporary folder for as long as the test runs, so the per-user settings
-// store is the test's.
+// temporary folder (on tmpfs where there is one) for as long as the test
+// runs, so the per-user settings store is the test's.
+
+#include "TestDatabase.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -35,7 +37,7 @@ protected:
     // XDG_CONFIG_HOME under a regular file: the store cannot be opened.
     void blockStore();
 
-    QTemporaryDir home;
+    QTemporaryDir home{testsupport::scratchFolderTemplate()};
 
 private:
     QByteArray savedHome_;

@@ -123,7 +123,7 @@ protected:
     }
 
     testsupport::TestDatabase database;
-    QTemporaryDir home;
+    QTemporaryDir home{testsupport::scratchFolderTemplate()};
     QProcess server;
 };
 

@@ -29,7 +29,7 @@ protected:
     QString blocked(std::int32_t waybill) const;
 
     testsupport::TestDatabase database;
-    QTemporaryDir storeDir;
+    QTemporaryDir storeDir{testsupport::scratchFolderTemplate()};
     host::SettingsStore store;
     host::OperatorSettings operatorSettings;
     reports::TPrParvietPZ general;

@@ -43,7 +43,7 @@ protected:
     QVariant storedCounter() const;
 
     testsupport::TestDatabase database;
-    QTemporaryDir storeDir;
+    QTemporaryDir storeDir{testsupport::scratchFolderTemplate()};
     host::SettingsStore store;
     host::OperatorSettings operatorSettings;
     service::ServiceContext context;
