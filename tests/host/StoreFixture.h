@@ -3,6 +3,7 @@
 // temporary folder (on tmpfs where there is one) for as long as the test
 // runs, so the per-user settings store is the test's.
 
+#include "CaseName.h"
 #include "TestDatabase.h"
 
 #include <QByteArray>
@@ -13,14 +14,7 @@
 
 namespace hosttest {
 
-// Names a parameterised case after its `name`.
-struct CaseName {
-    template <typename Case>
-    std::string operator()(const ::testing::TestParamInfo<Case>& info) const
-    {
-        return info.param.name;
-    }
-};
+using testsupport::CaseName;
 
 class StoreTest : public ::testing::Test {
 protected:
