@@ -42,6 +42,20 @@ void removeAttachment(const TestDatabase& database, std::int64_t attachment)
     kill.execute();
 }
 
+// Whether a statement of attachment `attachment` is running and has waited
+// for a record lock, as the monitoring tables of `monitor` see it now.
+bool waitsForARecordLock(Connection& monitor, std::int64_t attachment)
+{
+    Query q(monitor, QStringLiteral(
+        "SELECT COUNT(*) FROM MON$STATEMENTS S JOIN MON$RECORD_STATS R ON R.MON$STAT_ID = S.MON$STAT_ID"
+        " WHERE S.MON$ATTACHMENT_ID = :A AND S.MON$STATE = 1 AND R.MON$RECORD_WAITS > 0"));
+    q.param(u"A").setValue(attachment);
+    q.open();
+    const bool waiting = q.field(0).asInteger() > 0;
+    monitor.transaction().commit();  // the next look takes a new snapshot
+    return waiting;
+}
+
 }  // namespace
 
 class DatabaseTest : public ::testing::Test {
@@ -318,19 +332,24 @@ TEST_F(DatabaseTest, ASecondWriterWaitsForTheLockInsteadOfFailing)
     auto holder = database.connect(TransactionMode::Explicit);
     Query(*holder, QStringLiteral("UPDATE N_KLIENT SET GNOS = 'holder' WHERE ISN = 1")).execute();
 
+    auto c = database.connect();
+    const std::int64_t waiterAttachment = attachmentId(*c);
     std::atomic<bool> done{false};
     std::string failure;
     std::thread waiter([&] {
         try {
-            auto c = database.connect();
             Query(*c, QStringLiteral("UPDATE N_KLIENT SET GNOS = 'waiter' WHERE ISN = 1")).execute();
         } catch (const DbError& e) {
             failure = e.what();
         }
         done = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto monitor = database.connect(TransactionMode::Explicit);
+    const QDeadlineTimer deadline(std::chrono::seconds(30));
+    while (!waitsForARecordLock(*monitor, waiterAttachment) && !done && !deadline.hasExpired())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(done) << "the second update must wait for the first transaction";
+    EXPECT_FALSE(deadline.hasExpired()) << "the second update was never seen waiting";
     holder->transaction().rollback();
     waiter.join();
     EXPECT_TRUE(failure.empty()) << failure;

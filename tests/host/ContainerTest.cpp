@@ -6,8 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <linux/sockios.h>
+
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -18,7 +26,12 @@ namespace {
 
 using host::TServerContainer1;
 
+// Long enough for a stop that did not wait for the request to be seen
+// returning before it.
 constexpr auto kSlowRequest = std::chrono::milliseconds(400);
+
+// Held requests wait for the test at most this long.
+constexpr auto kHoldDeadline = std::chrono::seconds(30);
 
 struct SessionLog {
     std::atomic<int> created = 0;
@@ -26,9 +39,28 @@ struct SessionLog {
     std::atomic<int> destroyedOnAnotherThread = 0;
     std::atomic<int> started = 0;
     std::atomic<int> handled = 0;
+
+    // Lets the held requests go on.
+    void release()
+    {
+        const std::lock_guard lock(mutex);
+        released = true;
+        releasedChanged.notify_all();
+    }
+    void waitForRelease()
+    {
+        std::unique_lock lock(mutex);
+        releasedChanged.wait_for(lock, kHoldDeadline, [this] { return released; });
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable releasedChanged;
+    bool released = false;
 };
 
-// Answers "echo " + the line; "sleep" takes a while first.
+// Answers "echo " + the line; "sleep" takes a while first, "hold" waits
+// until the test releases it.
 class FakeSession {
 public:
     explicit FakeSession(SessionLog& log) : log_(log) { ++log_.created; }
@@ -46,6 +78,8 @@ public:
         ++log_.started;
         if (line == "sleep")
             std::this_thread::sleep_for(kSlowRequest);
+        if (line == "hold")
+            log_.waitForRelease();
         ++log_.handled;
         return "echo " + line;
     }
@@ -64,6 +98,35 @@ host::ServerClass fakeServerClass(SessionLog& log)
         },
         [](const QString& message) { return ("refused: " + message).toUtf8(); },
     };
+}
+
+// The container's end of `client`'s connection: the container runs in this
+// process, so it is one of this process's sockets. -1 when there is none.
+int serverEndOf(const QTcpSocket& client)
+{
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename().string());
+        sockaddr_in local{};
+        sockaddr_in peer{};
+        socklen_t localSize = sizeof local;
+        socklen_t peerSize = sizeof peer;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) == 0
+            && getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) == 0 && local.sin_family == AF_INET
+            && ntohs(local.sin_port) == client.peerPort() && ntohs(peer.sin_port) == client.localPort())
+            return fd;
+    }
+    return -1;
+}
+
+// Whether the container has taken everything `client` sent off its socket:
+// the container's end acknowledged all of it and holds none unread.
+bool containerReadAllOf(const QTcpSocket& client)
+{
+    int unacknowledged = -1;
+    int unread = -1;
+    const int server = serverEndOf(client);
+    return ioctl(static_cast<int>(client.socketDescriptor()), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0
+           && server >= 0 && ioctl(server, SIOCINQ, &unread) == 0 && unread == 0;
 }
 
 class ContainerTest : public ::testing::Test {
@@ -118,19 +181,20 @@ TEST_F(ContainerTest, RequestsInOnePacketAreAnsweredInOrderByTheConnectionsOneSe
     EXPECT_EQ(log.created, 1);
 }
 
+// Each piece is read by the container before the next is sent; an answer
+// to a piece would come before the answer to the whole line.
 TEST_F(ContainerTest, RequestSplitOverPacketsIsAnsweredOnceComplete)
 {
     startServer();
     auto client = connectClient();
-    client->write("hel");
-    ASSERT_TRUE(client->waitForBytesWritten(1000));
-    QTest::qWait(100);
-    EXPECT_FALSE(client->canReadLine());
-    client->write("lo\r");
-    ASSERT_TRUE(client->waitForBytesWritten(1000));
-    QTest::qWait(50);
+    for (const char* piece : {"hel", "lo\r"}) {
+        client->write(piece);
+        ASSERT_TRUE(client->waitForBytesWritten(1000));
+        ASSERT_TRUE(waitFor([&] { return containerReadAllOf(*client); })) << piece;
+    }
     client->write("\n");
     EXPECT_EQ(readLine(*client), "echo hello");
+    EXPECT_EQ(log.started, 1);
 }
 
 TEST_F(ContainerTest, EmptyLinesAreSkipped)
@@ -140,9 +204,10 @@ TEST_F(ContainerTest, EmptyLinesAreSkipped)
     client->write("\n\r\n  \t\nx\n\ny\n");
     EXPECT_EQ(readLine(*client), "echo x");
     EXPECT_EQ(readLine(*client), "echo y");
-    QTest::qWait(100);
+    // Answers come in order: nothing else was answered before the next one.
+    EXPECT_EQ(ask(*client, "z"), "echo z");
     EXPECT_EQ(client->bytesAvailable(), 0);
-    EXPECT_EQ(log.handled, 2);
+    EXPECT_EQ(log.handled, 3);
 }
 
 TEST_F(ContainerTest, SessionIsMadeAtTheFirstRequestAndEachConnectionHasItsOwn)
@@ -198,8 +263,7 @@ TEST_P(LongLineTest, LineOverTheLimitIsRefusedAndClosesTheConnection)
         EXPECT_TRUE(closedByServer(*client));
         EXPECT_EQ(client->readAll(), QByteArray());
     } else {
-        QTest::qWait(100);
-        EXPECT_EQ(client->state(), QAbstractSocket::ConnectedState);
+        EXPECT_EQ(ask(*client, "after"), "echo after");
     }
 }
 
@@ -232,11 +296,14 @@ TEST_F(ContainerTest, ClientVanishingMidRequestDisturbsNothing)
     startServer();
     auto vanishing = connectClient();
     auto other = connectClient();
-    vanishing->write("sleep\n");
+    vanishing->write("hold\n");
     ASSERT_TRUE(waitFor([&] { return log.started == 1; }));
     vanishing->abort();
 
+    // Answered while the vanished client's request is still held.
     EXPECT_EQ(ask(*other, "meanwhile"), "echo meanwhile");
+    EXPECT_EQ(log.handled, 1);
+    log.release();
     // The request finishes, its answer goes nowhere, its session goes.
     EXPECT_TRUE(waitFor([&] { return log.handled == 2 && log.destroyed == 1; }));
     EXPECT_EQ(ask(*other, "after"), "echo after");

@@ -23,11 +23,13 @@ protected:
     {
         QFile portFile(serverDir + QStringLiteral("/port"));
         ASSERT_TRUE(portFile.open(QIODevice::ReadOnly)) << "no test server in " << serverDir.toStdString();
-        options.database = QStringLiteral("127.0.0.1/%1:%2/db/%3.fdb")
-                               .arg(QString::fromLatin1(portFile.readAll()).trimmed(), serverDir,
-                                    QUuid::createUuid().toString(QUuid::Id128));
+        // A copy of the tests' template: made through the server on disk it
+        // would take seconds.
+        const QString path = QStringLiteral("%1/db/%2.fdb").arg(serverDir, QUuid::createUuid().toString(QUuid::Id128));
+        testsupport::copyFreshDatabase(path);
+        options.database =
+            QStringLiteral("127.0.0.1/%1:%2").arg(QString::fromLatin1(portFile.readAll()).trimmed(), path);
         options.password = QStringLiteral("plovnigur");
-        db::Connection::createDatabase(options, {testsupport::sourcePath(QStringLiteral("db/schema.sql"))});
         db::Connection(options).runScript(QString::fromUtf8(kWaybillRows));
 
         operatorValues = std::make_unique<operator_state::OperatorValues>();
@@ -56,7 +58,7 @@ protected:
     const QString serverDir = qEnvironmentVariable("KELVO_TEST_SERVER_DIR");
     bool stopped = false;
     db::ConnectionOptions options;
-    QTemporaryDir storeDir;
+    QTemporaryDir storeDir{testsupport::scratchFolderTemplate()};
     operator_state::SettingsStore store{storeDir.filePath("Dravun.json")};
     std::unique_ptr<operator_state::OperatorValues> operatorValues;
     service::ServiceContext context;

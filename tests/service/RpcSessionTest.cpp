@@ -217,7 +217,7 @@ TEST_F(RpcSessionTest, TheCatalogueListsTheFourteenProvidersWithTheirUseAndTypes
 
 TEST(RpcSessionAttach, AFailedAttachFailsThatRequestAndTheNextTriesAgain)
 {
-    QTemporaryDir dir;
+    QTemporaryDir dir(testsupport::scratchFolderTemplate());
     operator_state::SettingsStore store(dir.filePath("Dravun.json"));
     service::ServiceContext context;
     context.employeeConnection.database = dir.filePath("later.fdb");
@@ -230,7 +230,7 @@ TEST(RpcSessionAttach, AFailedAttachFailsThatRequestAndTheNextTriesAgain)
     EXPECT_EQ(error["code"].toInt(), -32000);
     EXPECT_TRUE(error["message"].toString().contains("later.fdb")) << error["message"].toString().toStdString();
 
-    db::Connection::createDatabase(context.employeeConnection, {testsupport::sourcePath("db/schema.sql")});
+    testsupport::copyFreshDatabase(context.employeeConnection.database);
     EXPECT_EQ(parseLine(session.handle(requestLine(2, "EchoString", QJsonArray{"x"})))["result"], "x");
     const QJsonObject rows = parseLine(session.handle(requestLine(3, "open", openRequest("DataSetProvider_soferi"))));
     EXPECT_EQ(rows["result"]["rows"].toArray().size(), 0);

@@ -101,7 +101,7 @@ TEST_F(WaybillTest, TheServiceNumbersTheWaybillAndSetsTheSendingDepartment)
     EXPECT_EQ(storedCounter(), QVariant(QString("9171900003")));
 }
 
-TEST_F(WaybillTest, WaybillInsertStatementParameters)
+TEST_F(WaybillTest, WaybillInsertBindsItsParametersAndStoresTheRow)
 {
     storeCounter("9171999999");
     service::TKelvoServerMethods_EMPLOYEE methods(context);
@@ -112,9 +112,10 @@ TEST_F(WaybillTest, WaybillInsertStatementParameters)
     }
     sent[0].setValue("09.12.2026");
     EXPECT_EQ(methods.execute(u"DataSetProvider_O_PARPAVins", std::move(sent)), 1);
+    EXPECT_EQ(waybills(), (std::vector<std::vector<db::Value>>{
+                              {"9171999999", std::int32_t{1}, std::int32_t{7}, "PL", kDay},
+                          }));
     const db::Query& dataSet = methods.dataSet(u"O_PARPAVins");
-    EXPECT_EQ(dataSet.sql(), "INSERT INTO O_PARPAV (DATUMS, ISNODALANO, ISNODALAUZ, PZ_SERIJA, NR_PAVADZ) "
-                             "VALUES (:DATUMS, :ISNODALANO, :ISNODALAUZ, 'PL', :NR_PAVADZ)");
     const auto& params = dataSet.params();
     ASSERT_EQ(params.size(), 4u);
     EXPECT_EQ(params[1].type(), db::Type::Integer);
