@@ -63,7 +63,7 @@ QString listenText(const ListenOptions& listen, quint16 port)
 QString printTarget(const ServerOptions& options)
 {
     if (!options.printTo.isEmpty())
-        return options.printTo;
+        return QStringLiteral("PDF files in %1").arg(options.printTo);
     return options.printer.isEmpty() ? QStringLiteral("default printer") : options.printer;
 }
 
@@ -75,7 +75,7 @@ void logStart(const ServerOptions& options)
                                       {"database", options.database.database},
                                       {"user", options.database.user},
                                       {"charset", options.database.charset},
-                                      {"print_to", printTarget(options)}});
+                                      {"printer", printTarget(options)}});
 }
 
 void logListening(const ServerOptions& options, quint16 port)
