@@ -85,7 +85,10 @@ struct CommandLine {
     const QCommandLineOption listen = valueOption(
         "listen", QStringLiteral("IP address to listen on (default: all addresses)."), "ADDRESS");
     const QCommandLineOption maxClients = valueOption(
-        "max-clients", QStringLiteral("Client connections served at the same time; more are refused."), "N",
+        "max-clients",
+        QStringLiteral("Client connections served at the same time; a newcomer beyond them closes the connection idle "
+                       "the longest, and is refused when every one is busy."),
+        "N",
         QString::number(defaults.listen.maxClients));
     const QCommandLineOption maxLine = valueOption(
         "max-line", QStringLiteral("Longest request line in bytes; a longer one closes its connection."), "BYTES",
@@ -103,7 +106,7 @@ struct CommandLine {
     const QCommandLineOption printTo = valueOption(
         "print-to", QStringLiteral("Write each print job as a PDF file in DIR instead of printing."), "DIR");
     const QCommandLineOption headless{QStringLiteral("headless"),
-                                      QStringLiteral("No window: settings restored at start, saved on SIGINT or SIGTERM.")};
+                                      QStringLiteral("No window: settings restored at start and on SIGHUP, saved on SIGINT or SIGTERM.")};
     const QCommandLineOption demo{QStringLiteral("demo"),
                                   QStringLiteral("Use the embedded demo database var/demo.fdb (made once), print to var/prints/.")};
     const QCommandLineOption printWaybill = valueOption("print-waybill", QStringLiteral("Print the waybill with key ISN."),
