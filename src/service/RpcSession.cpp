@@ -3,6 +3,7 @@
 #include "DbError.h"
 #include "JsonText.h"
 #include "KelvoServerMethodsUnit.h"
+#include "Log.h"
 #include "ProtocolCodec.h"
 #include "ScanThreads.h"
 #include "WaybillCounter.h"
@@ -74,6 +75,16 @@ bool scansWholeRange(QStringView providerName)
     });
 }
 
+// The number the insert handler gave the waybill just created.
+QString createdWaybillNumber(const TKelvoServerMethods_EMPLOYEE& methods)
+{
+    for (const db::Param& param : methods.dataSet(u"O_PARPAVins").params()) {
+        if (param.name() == u"NR_PAVADZ")
+            return param.value().toString();
+    }
+    return {};
+}
+
 }  // namespace
 
 rpc::Failure rpc::currentFailure()
@@ -139,6 +150,11 @@ QByteArray RpcSession::handle(const QByteArray& line)
             answer = resultLine(answerId, (this->*run)(params));
         } catch (...) {
             const rpc::Failure failure = rpc::currentFailure();
+            if (failure.code == rpc::DatabaseError)
+                logging::warning("request.failed", {{"peer", context_.peer},
+                                                    {"method", method.toString()},
+                                                    {"provider", params.toObject().value(u"provider").toString()},
+                                                    {"error", failure.message}});
             answer = rpc::errorLine(answerId, failure.code, failure.message);
         }
     } else {
@@ -194,6 +210,8 @@ QByteArray RpcSession::execute(const QJsonValue& params)
 {
     ProviderRequest request = providerRequest(params);
     const std::int64_t rows = methods().execute(request.provider, std::move(request.params));
+    if (rows > 0 && request.provider == u"DataSetProvider_O_PARPAVins")
+        logging::info("waybill.created", {{"number", createdWaybillNumber(methods())}, {"peer", context_.peer}});
     return json::jsonText(QJsonObject{{u"rowsAffected"_qs, static_cast<qint64>(rows)}});
 }
 

@@ -1,6 +1,7 @@
 #include "KelvoServerContainerUnit.h"
 #include "StoreFixture.h"
 
+#include <QProcess>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -39,22 +40,24 @@ struct SessionLog {
     std::atomic<int> destroyedOnAnotherThread = 0;
     std::atomic<int> started = 0;
     std::atomic<int> handled = 0;
+    std::mutex mutex;
+    QStringList peers;  // of the sessions made, in order
 
     // Lets the held requests go on.
     void release()
     {
-        const std::lock_guard lock(mutex);
+        const std::lock_guard lock(holdMutex);
         released = true;
         releasedChanged.notify_all();
     }
     void waitForRelease()
     {
-        std::unique_lock lock(mutex);
+        std::unique_lock lock(holdMutex);
         releasedChanged.wait_for(lock, kHoldDeadline, [this] { return released; });
     }
 
 private:
-    std::mutex mutex;
+    std::mutex holdMutex;
     std::condition_variable releasedChanged;
     bool released = false;
 };
@@ -92,7 +95,11 @@ private:
 host::ServerClass fakeServerClass(SessionLog& log)
 {
     return {
-        [&log] {
+        [&log](const QString& peer) {
+            {
+                const std::lock_guard lock(log.mutex);
+                log.peers << peer;
+            }
             auto session = std::make_shared<FakeSession>(log);
             return host::LineHandler([session](const QByteArray& line) { return session->handle(line); });
         },
@@ -133,22 +140,26 @@ class ContainerTest : public ::testing::Test {
 protected:
     void startServer(int maxClients = 200, qsizetype maxLineBytes = 1 << 20)
     {
-        container = std::make_unique<TServerContainer1>(
-            fakeServerClass(log), host::ListenOptions{QHostAddress::LocalHost, 0, maxClients, maxLineBytes});
+        startServer(host::ListenOptions{QHostAddress::LocalHost, 0, maxClients, maxLineBytes});
+    }
+
+    void startServer(const host::ListenOptions& options)
+    {
+        container = std::make_unique<TServerContainer1>(fakeServerClass(log), options);
     }
 
     std::unique_ptr<QTcpSocket> connectClient()
     {
         auto socket = std::make_unique<QTcpSocket>();
         socket->connectToHost(QHostAddress::LocalHost, container->port());
-        EXPECT_TRUE(QTest::qWaitFor([&] { return socket->state() == QAbstractSocket::ConnectedState; }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return socket->state() == QAbstractSocket::ConnectedState; }, kPatienceMs));
         return socket;
     }
 
     // The next answer line without its newline; nothing when none comes.
     static std::optional<QByteArray> readLine(QTcpSocket& socket)
     {
-        if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, 5000))
+        if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, kPatienceMs))
             return std::nullopt;
         return socket.readLine().chopped(1);
     }
@@ -161,10 +172,12 @@ protected:
 
     static bool closedByServer(QTcpSocket& socket)
     {
-        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 5000);
+        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, kPatienceMs);
     }
 
-    static bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }
+    static bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, kPatienceMs); }
+
+    static constexpr int kPatienceMs = 30000;
 
     SessionLog log;
     std::unique_ptr<TServerContainer1> container;
@@ -270,7 +283,7 @@ TEST_P(LongLineTest, LineOverTheLimitIsRefusedAndClosesTheConnection)
 INSTANTIATE_TEST_SUITE_P(Cases, LongLineTest, ::testing::ValuesIn(kLongLineCases),
                          CaseName());
 
-TEST_F(ContainerTest, ConnectionOverTheLimitGetsOneErrorLineAndIsClosed)
+TEST_F(ContainerTest, AtTheLimitTheConnectionIdleTheLongestMakesRoom)
 {
     startServer(2);
     auto first = connectClient();
@@ -278,17 +291,145 @@ TEST_F(ContainerTest, ConnectionOverTheLimitGetsOneErrorLineAndIsClosed)
     EXPECT_EQ(ask(*first, "a"), "echo a");
     EXPECT_EQ(ask(*second, "b"), "echo b");
 
-    // It asks at once, as clients do: the refusal must still arrive.
+    // It asks at once, as clients do.
+    auto third = connectClient();
+    third->write("c\n");
+    EXPECT_EQ(readLine(*third), "echo c");
+    EXPECT_TRUE(closedByServer(*first));
+    EXPECT_EQ(ask(*second, "d"), "echo d");
+    EXPECT_EQ(container->clientCount(), 2);
+    EXPECT_TRUE(waitFor([&] { return log.destroyed == 1; }));
+}
+
+TEST_F(ContainerTest, AtTheLimitWithEveryConnectionBusyANewcomerGetsOneErrorLineAndIsClosed)
+{
+    startServer(2);
+    auto first = connectClient();
+    auto second = connectClient();
+    first->write("sleep\n");
+    second->write("sleep\n");
+    ASSERT_TRUE(waitFor([&] { return log.started == 2; }));
+
     auto third = connectClient();
     third->write("c\n");
     EXPECT_EQ(readLine(*third), "refused: Too many connections (limit 2)");
     EXPECT_TRUE(closedByServer(*third));
+    EXPECT_EQ(readLine(*first), "echo sleep");
+    EXPECT_EQ(readLine(*second), "echo sleep");
     EXPECT_EQ(log.handled, 2);
 
     first->disconnectFromHost();
     ASSERT_TRUE(waitFor([&] { return container->clientCount() == 1; }));
     auto fourth = connectClient();
     EXPECT_EQ(ask(*fourth, "d"), "echo d");
+}
+
+// Handhelds that left without closing, and clients that stopped in the
+// middle of a line, hold every slot; a newcomer is served all the same.
+TEST_F(ContainerTest, ANewcomerIsServedWhile200StaleOrHalfLineConnectionsAreHeld)
+{
+    // The half lines are not closed for their time while the test runs.
+    host::ListenOptions options{QHostAddress::LocalHost, 0};
+    options.lineTimeout = std::chrono::minutes(10);
+    startServer(options);
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    for (int i = 0; i < 200; ++i) {
+        held.push_back(connectClient());
+        if (i % 2 == 1)
+            held.back()->write(R"({"jsonrpc": "2.0", "id": 1, "meth)");
+    }
+    ASSERT_TRUE(waitFor([&] { return container->clientCount() == 200; }));
+
+    auto newcomer = connectClient();
+    EXPECT_EQ(ask(*newcomer, "hello"), "echo hello");
+    // The one that came first made room; the others stay.
+    EXPECT_TRUE(closedByServer(*held.front()));
+    EXPECT_EQ(container->clientCount(), 200);
+    EXPECT_EQ(std::count_if(held.begin(), held.end(),
+                            [](const auto& socket) { return socket->state() == QAbstractSocket::ConnectedState; }),
+              199);
+}
+
+struct UnfinishedLineCase {
+    const char* name;
+    bool trickles;  // keeps sending bytes of the line, never its end
+};
+
+const UnfinishedLineCase kUnfinishedLineCases[] = {{"SilentAfterItsStart", false}, {"Trickling", true}};
+
+class UnfinishedLineTest : public ContainerTest, public ::testing::WithParamInterface<UnfinishedLineCase> {};
+
+TEST_P(UnfinishedLineTest, ALineNotFinishedInTimeIsRefusedAndClosesTheConnection)
+{
+    host::ListenOptions options{QHostAddress::LocalHost, 0};
+    options.lineTimeout = std::chrono::seconds(1);
+    startServer(options);
+    auto client = connectClient();
+    EXPECT_EQ(ask(*client, "first"), "echo first");
+    client->write("sec");
+    QByteArray received;
+    const bool closed = QTest::qWaitFor(
+        [&] {
+            received += client->readAll();
+            if (GetParam().trickles && client->state() == QAbstractSocket::ConnectedState)
+                client->write("o");
+            return client->state() == QAbstractSocket::UnconnectedState;
+        },
+        kPatienceMs);
+    received += client->readAll();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(received, "refused: Request line not finished within 1 s\n");
+    EXPECT_EQ(log.handled, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnfinishedLineTest, ::testing::ValuesIn(kUnfinishedLineCases), CaseName());
+
+// What the system's socket table says of the server's side of the
+// connections on `port`: the keepalive timer shows as "timer:(keepalive,...".
+QString serverSockets(quint16 port)
+{
+    QProcess ss;
+    ss.start(QStringLiteral("ss"), {QStringLiteral("-Htno"), QStringLiteral("state"), QStringLiteral("established"),
+                                    QStringLiteral("( sport = :%1 )").arg(port)});
+    if (!ss.waitForFinished(30000))
+        return {};
+    return QString::fromUtf8(ss.readAllStandardOutput());
+}
+
+struct KeepAliveCase {
+    const char* name;
+    std::chrono::seconds idle;
+    bool probed;
+};
+
+const KeepAliveCase kKeepAliveCases[] = {
+    {"AfterTheDefaultMinute", std::chrono::seconds(60), true},
+    {"Off", std::chrono::seconds(0), false},
+};
+
+class KeepAliveTest : public ContainerTest, public ::testing::WithParamInterface<KeepAliveCase> {};
+
+TEST_P(KeepAliveTest, ClientConnectionsAreProbedAfterTheirIdleTime)
+{
+    host::ListenOptions options{QHostAddress::LocalHost, 0};
+    options.keepAliveIdle = GetParam().idle;
+    startServer(options);
+    auto client = connectClient();
+    EXPECT_EQ(ask(*client, "a"), "echo a");
+    const QString sockets = serverSockets(container->port());
+    ASSERT_FALSE(sockets.isEmpty()) << "ss lists no connection on the port";
+    EXPECT_EQ(sockets.contains(QStringLiteral("timer:(keepalive,")), GetParam().probed) << sockets.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, KeepAliveTest, ::testing::ValuesIn(kKeepAliveCases), CaseName());
+
+TEST_F(ContainerTest, EachSessionIsToldItsClientsAddress)
+{
+    startServer();
+    auto client = connectClient();
+    EXPECT_EQ(ask(*client, "a"), "echo a");
+    const std::lock_guard lock(log.mutex);
+    EXPECT_EQ(log.peers, QStringList{QStringLiteral("127.0.0.1:%1").arg(client->localPort())});
 }
 
 TEST_F(ContainerTest, ClientVanishingMidRequestDisturbsNothing)
