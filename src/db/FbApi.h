@@ -147,9 +147,16 @@ struct Connection::Impl {
     mutable QStringDecoder decoder;
     QString eightBitCodePage;
     int generation = 0;  // counts attachments, so statements know when to prepare anew
+    bool inUnitOfWork = false;  // the transaction is a UnitOfWork's
 
     // The transaction statements run in: started on demand.
     Firebird::ITransaction* activeTransaction(Connection& connection);
+    // Whether the transaction lasts beyond its statements, so that a commit
+    // or rollback closes the datasets opened in it.
+    bool explicitTransaction(const Connection& connection) const
+    {
+        return connection.options().mode == TransactionMode::Explicit || inUnitOfWork;
+    }
 };
 
 }  // namespace db
