@@ -13,6 +13,7 @@
 #include "TerminationSignals.h"
 
 #include "DbError.h"
+#include "Log.h"
 #include "NoticeBox.h"
 #include "OperatorDatabase.h"
 #include "OperatorValues.h"
@@ -21,6 +22,7 @@
 #include "ProviderCatalogue.h"
 #include "Query.h"
 #include "ReportFont.h"
+#include "RequestKeys.h"
 #include "RpcSession.h"
 #include "ServiceContext.h"
 #include "SettingsStore.h"
@@ -139,6 +141,9 @@ int serve(ServerOptions options)
                 operatorShow(state.values, state.database, store);
             }
             shown = true;
+            const service::RequestKeysCheck keys = service::checkRequestKeys(context.employeeConnection);
+            logging::write(keys.available ? logging::Level::Info : logging::Level::Warning, "request_keys.checked",
+                           {{"retries_safe", keys.available}, {"detail", keys.detail}});
         } catch (...) {
             showStartupError(service::rpc::currentFailure().message, options.headless);
             QCoreApplication::exit(1);

@@ -4,6 +4,7 @@
 #include "JsonText.h"
 #include "KelvoServerMethodsUnit.h"
 #include "ProtocolCodec.h"
+#include "RequestKeys.h"
 #include "ScanThreads.h"
 #include "WaybillCounter.h"
 
@@ -11,7 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <algorithm>
+#include <optional>
 
 namespace service {
 
@@ -54,24 +55,37 @@ QString textArgument(const QJsonValue& params)
 struct ProviderRequest {
     QString provider;
     std::vector<db::Param> params;
+    std::optional<QString> requestKey;
 };
 
-// {"provider": "DataSetProvider_...", "params": P}
-ProviderRequest providerRequest(const QJsonValue& params)
+// {"provider": "DataSetProvider_...", "params": P, "requestKey": "..."}; the
+// key only where it is taken.
+ProviderRequest providerRequest(const QJsonValue& params, bool takesRequestKey)
 {
-    const QJsonValue provider = params.toObject().value(u"provider");
+    const QJsonObject request = params.toObject();
+    const QJsonValue provider = request.value(u"provider");
     if (!provider.isString())
         throw InvalidParams(QStringLiteral("open and execute take {\"provider\": name, \"params\": list}"));
-    return {provider.toString(), codec::decodeParams(params.toObject().value(u"params"))};
+    const ProviderEntry* entry = findProvider(provider.toString());
+    ProviderRequest decoded{provider.toString(),
+                            codec::decodeParams(request.value(u"params"), entry ? entry->params : std::vector<DeclaredParam>{}),
+                            std::nullopt};
+    const QJsonValue key = request.value(u"requestKey");
+    if (key.isUndefined() || key.isNull())
+        return decoded;
+    if (!takesRequestKey)
+        throw InvalidParams(QStringLiteral("Only an execute takes a request key"));
+    if (!key.isString() || !isValidRequestKey(key.toString()))
+        throw InvalidParams(QStringLiteral("A request key is a text of 1 to %1 printable ASCII characters without blanks")
+                                .arg(kMaxRequestKeyLength));
+    decoded.requestKey = key.toString();
+    return decoded;
 }
 
-// False for a name no provider has.
 bool scansWholeRange(QStringView providerName)
 {
-    const std::vector<ProviderEntry>& catalogue = providerCatalogue();
-    return std::any_of(catalogue.begin(), catalogue.end(), [&](const ProviderEntry& entry) {
-        return entry.scansWholeRange && entry.providerName() == providerName;
-    });
+    const ProviderEntry* entry = findProvider(providerName);
+    return entry && entry->scansWholeRange;
 }
 
 }  // namespace
@@ -185,16 +199,18 @@ QByteArray RpcSession::reverseString(const QJsonValue& params)
 
 QByteArray RpcSession::open(const QJsonValue& params)
 {
-    ProviderRequest request = providerRequest(params);
+    ProviderRequest request = providerRequest(params, false);
     const auto answer = [&] { return codec::encodeRows(methods().open(request.provider, std::move(request.params))); };
     return scansWholeRange(request.provider) ? runOnScanThread(answer) : answer();
 }
 
 QByteArray RpcSession::execute(const QJsonValue& params)
 {
-    ProviderRequest request = providerRequest(params);
-    const std::int64_t rows = methods().execute(request.provider, std::move(request.params));
-    return json::jsonText(QJsonObject{{u"rowsAffected"_qs, static_cast<qint64>(rows)}});
+    ProviderRequest request = providerRequest(params, true);
+    if (request.requestKey)
+        return methods().executeOnce(*request.requestKey, request.provider, std::move(request.params),
+                                     codec::encodeExecuted);
+    return codec::encodeExecuted(methods().execute(request.provider, std::move(request.params)));
 }
 
 QByteArray RpcSession::providers(const QJsonValue&)
