@@ -152,10 +152,10 @@ void Transaction::end(bool commit)
         // Nothing can be rolled back on a connection that is gone.
         if (error.connectionLost())
             impl.transaction.reset();
-        impl.inUnitOfWork = static_cast<bool>(impl.transaction) && impl.inUnitOfWork;
+        impl.resumeAfterUnitOfWork();
         throw error;
     }
-    impl.inUnitOfWork = false;
+    impl.resumeAfterUnitOfWork();
 }
 
 // --- UnitOfWork ---
@@ -166,9 +166,13 @@ UnitOfWork::UnitOfWork(Connection& connection) : connection_(connection)
     if (connection_.options().mode == TransactionMode::Explicit || impl.inUnitOfWork)
         throw DbError(QStringLiteral("A unit of work needs a connection whose statements commit one by one"));
     connection_.attach();
-    // The statements so far are committed already; their transaction ends.
-    connection_.transaction_.commit();
-    startTransaction(impl, kUnitOfWorkParameters);
+    impl.suspended = std::move(impl.transaction);
+    try {
+        startTransaction(impl, kUnitOfWorkParameters);
+    } catch (const DbError&) {
+        impl.transaction = std::move(impl.suspended);
+        throw;
+    }
     impl.inUnitOfWork = true;
 }
 
@@ -245,14 +249,15 @@ bool Connection::ping()
 
 void Connection::detach()
 {
-    if (impl_->transaction) {
+    // A unit of work's transaction (rolled back), then the one it set aside.
+    while (impl_->transaction) {
         try {
             transaction_.end(options_.mode == TransactionMode::AutoCommit && !impl_->inUnitOfWork);
         } catch (const DbError&) {
-            // The transaction is released either way below.
+            // Released all the same.
+            impl_->transaction.reset();
+            impl_->resumeAfterUnitOfWork();
         }
-        impl_->transaction.reset();
-        impl_->inUnitOfWork = false;
     }
     transaction_.closeDatasets();
     if (impl_->attachment) {
