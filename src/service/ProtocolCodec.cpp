@@ -75,7 +75,7 @@ std::optional<qint64> wholeNumber(const QJsonValue& v)
     }
     if (isWholeNumber(v))
         return v.toInteger();
-    const double d = v.toDouble(0.5);
+    const double d = v.toDouble();
     if (v.isDouble() && std::trunc(d) == d && d >= -9.2233720368547758e18 && d < 9.2233720368547758e18)
         return static_cast<qint64>(d);
     return std::nullopt;
@@ -344,6 +344,7 @@ QByteArray encodeExecuted(const Executed& executed)
 {
     QJsonObject answer{{u"rowsAffected"_qs, static_cast<qint64>(executed.rowsAffected)}};
     for (const auto& [name, value] : executed.returned) {
+        // Written as the values of rows are.
         QByteArray text;
         appendValue(text, value);
         answer.insert(name, QJsonDocument::fromJson('[' + text + ']').array().first());

@@ -66,9 +66,10 @@ ProviderRequest providerRequest(const QJsonValue& params, bool takesRequestKey)
     const QJsonValue provider = request.value(u"provider");
     if (!provider.isString())
         throw InvalidParams(QStringLiteral("open and execute take {\"provider\": name, \"params\": list}"));
+    static const std::vector<DeclaredParam> kUnknownProvider;
     const ProviderEntry* entry = findProvider(provider.toString());
     ProviderRequest decoded{provider.toString(),
-                            codec::decodeParams(request.value(u"params"), entry ? entry->params : std::vector<DeclaredParam>{}),
+                            codec::decodeParams(request.value(u"params"), entry ? entry->params : kUnknownProvider),
                             std::nullopt};
     const QJsonValue key = request.value(u"requestKey");
     if (key.isUndefined() || key.isNull())
