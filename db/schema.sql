@@ -312,8 +312,10 @@ CREATE TABLE N_ISI2 (
 -- instead of being carried out a second time. PARAMS_HASH is the SHA-256,
 -- in hex, of the parameters the request ran with; the same key with
 -- another provider or other parameters is refused. ANSWER is the JSON
--- result. The server removes rows older than 7 days. An installation's
--- existing database gets this table from db/request-keys.sql.
+-- result. The server removes rows older than 7 days, about once an hour;
+-- CREATED has no index, which every request would have to write, while the
+-- removal reads the table through. An installation's existing database
+-- gets this table from db/request-keys.sql.
 CREATE TABLE KELVO_REQUESTS (
   REQUEST_KEY  VARCHAR(64) NOT NULL,
   PROVIDER     VARCHAR(63) NOT NULL,
@@ -322,7 +324,6 @@ CREATE TABLE KELVO_REQUESTS (
   CREATED      TIMESTAMP DEFAULT CURRENT_TIMESTAMP NOT NULL,
   CONSTRAINT PK_KELVO_REQUESTS PRIMARY KEY (REQUEST_KEY)
 );
-CREATE INDEX KELVO_REQUESTS_CREATED ON KELVO_REQUESTS (CREATED);
 
 
 /* ===================================================================== */
