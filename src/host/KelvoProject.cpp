@@ -25,6 +25,7 @@
 #include "ProviderCatalogue.h"
 #include "Query.h"
 #include "ReportFont.h"
+#include "RequestKeys.h"
 #include "RpcSession.h"
 #include "ServiceContext.h"
 #include "SettingsStore.h"
@@ -186,6 +187,9 @@ int serve(ServerOptions options)
                 operatorShow(state.values, state.database, store);
             }
             shown = true;
+            const service::RequestKeysCheck keys = service::checkRequestKeys(context.employeeConnection);
+            logging::write(keys.available ? logging::Level::Info : logging::Level::Warning, "request_keys.checked",
+                           {{"retries_safe", keys.available}, {"detail", keys.detail}});
             serviceManager.ready(serving);
         } catch (...) {
             showStartupError(service::rpc::currentFailure().message, options.headless);

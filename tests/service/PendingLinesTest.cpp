@@ -87,7 +87,7 @@ protected:
         operatorValues.setDateTo(range.to);
     }
 
-    QJsonObject pendingLines(const QJsonValue& goods, const QString& group)
+    QJsonObject pendingLines(const QJsonValue& goods, const QJsonValue& group)
     {
         return open("DataSetProvider_EMPLOYEE", QJsonObject{{"ISPRECE", goods}, {"GRUPA", group}});
     }
@@ -110,7 +110,7 @@ TEST_F(PendingLinesTest, PendingLinesFollowTheRangeTheHiddenDepartmentAndTheGrou
         std::optional<std::int32_t> hidden;
         Range range;
         int goods;
-        const char* group;
+        QJsonValue group;
         std::vector<qint64> lines;
     };
     const Case cases[] = {
@@ -119,6 +119,7 @@ TEST_F(PendingLinesTest, PendingLinesFollowTheRangeTheHiddenDepartmentAndTheGrou
         {"department 2 hidden, key 0 shown", 2, kDecember, 1, "R", {1002, 1008}},
         {"second group of a department", std::nullopt, kDecember, 1, "J", {1004, 1002}},
         {"empty group: two bars in a row", std::nullopt, kDecember, 1, "", {1007}},
+        {"null group: no department", std::nullopt, kDecember, 1, QJsonValue::Null, {}},
         {"group beside an empty one", std::nullopt, kDecember, 1, "y", {1007}},
         {"a group no department has", std::nullopt, kDecember, 1, "Bez grupas", {}},
         {"one day", std::nullopt, {{2026, 12, 5}, {2026, 12, 5}}, 1, "R", {1002}},
