@@ -3,7 +3,7 @@ BUILD ?= build
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CTEST_FLAGS ?= --output-on-failure --parallel 2
 
-.PHONY: all deps build test test-asan test-tsan demo bench fuzz clean
+.PHONY: all deps build test test-asan test-tsan demo bench fuzz package clean
 
 all: build
 
@@ -21,6 +21,10 @@ test: build
 
 demo: build
 	scripts/run-demo $(BUILD)
+
+# The Debian package (CPack), in $(BUILD)/.
+package: build
+	cmake --build $(BUILD) --target package
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks

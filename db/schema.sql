@@ -302,6 +302,31 @@ CREATE TABLE N_ISI2 (
 
 
 /* ===================================================================== */
+/* The server's own                                                      */
+/* ===================================================================== */
+
+-- Requests a handheld may send again. An execute that carries a key of the
+-- client's choosing keeps its answer here, in the transaction of its
+-- statement, so that the same request sent again (after a lost connection,
+-- on another connection, after a restart of the server) gets that answer
+-- instead of being carried out a second time. PARAMS_HASH is the SHA-256,
+-- in hex, of the parameters the request ran with; the same key with
+-- another provider or other parameters is refused. ANSWER is the JSON
+-- result. The server removes rows older than 7 days, about once an hour;
+-- CREATED has no index, which every request would have to write, while the
+-- removal reads the table through. An installation's existing database
+-- gets this table from db/request-keys.sql.
+CREATE TABLE KELVO_REQUESTS (
+  REQUEST_KEY  VARCHAR(64) NOT NULL,
+  PROVIDER     VARCHAR(63) NOT NULL,
+  PARAMS_HASH  CHAR(64) NOT NULL,
+  ANSWER       VARCHAR(1000),
+  CREATED      TIMESTAMP DEFAULT CURRENT_TIMESTAMP NOT NULL,
+  CONSTRAINT PK_KELVO_REQUESTS PRIMARY KEY (REQUEST_KEY)
+);
+
+
+/* ===================================================================== */
 /* Generators and key triggers                                           */
 /* ===================================================================== */
 

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QTime>
 
 #include <algorithm>
@@ -128,6 +129,7 @@ QJsonObject parameterEntry(const QString& assignment)
         {"int:", "integer"}, {"float:", "float"}, {"text:", "text"},
         {"date:", "date"},   {"timestamp:", "timestamp"}, {"time:", "time"},
     };
+    static const QRegularExpression kTypePrefix(QStringLiteral("^([A-Za-z]+):"));
     const qsizetype equals = assignment.indexOf(QLatin1Char('='));
     if (equals <= 0)
         throw UsageError(QStringLiteral("'%1' is no NAME=VALUE").arg(assignment));
@@ -146,37 +148,62 @@ QJsonObject parameterEntry(const QString& assignment)
             return entry;
         }
     }
+    if (const QRegularExpressionMatch prefix = kTypePrefix.match(value); prefix.hasMatch())
+        throw UsageError(QStringLiteral("%1: unknown type '%2' (int, float, text, date, timestamp, time; "
+                                        "text:%3 sends the value as a text)")
+                             .arg(name, prefix.captured(1), value));
     entry.insert(QStringLiteral("value"), value);
     return entry;
 }
 
-Request requestFor(const QStringList& arguments)
+Request requestFor(const QStringList& arguments, const QString& requestKey)
 {
     const QString command = arguments.value(0);
-    if ((command == u"echo" || command == u"reverse") && arguments.size() == 2)
+    const qsizetype given = arguments.size() - 1;
+    if (!requestKey.isEmpty() && command != u"execute")
+        throw UsageError(QStringLiteral("--request-key goes with execute"));
+    if (command == u"echo" || command == u"reverse") {
+        if (given != 1)
+            throw UsageError(QStringLiteral("%1 needs one text (quote a text with blanks)").arg(command));
         return {command == u"echo" ? QStringLiteral("EchoString") : QStringLiteral("ReverseString"),
                 QJsonArray{arguments[1]}};
-    if (command == u"providers" && arguments.size() == 1)
+    }
+    if (command == u"providers") {
+        if (given != 0)
+            throw UsageError(QStringLiteral("providers takes no arguments"));
         return {command, QJsonValue::Undefined};
-    if ((command == u"open" || command == u"execute") && arguments.size() >= 2) {
+    }
+    if (command == u"open" || command == u"execute") {
+        if (given == 0)
+            throw UsageError(QStringLiteral("%1 needs a provider").arg(command));
         QJsonArray params;
         for (const QString& assignment : arguments.mid(2))
             params.append(parameterEntry(assignment));
         QJsonObject request{{QStringLiteral("provider"), providerName(arguments[1])}};
         if (!params.isEmpty())
             request.insert(QStringLiteral("params"), params);
+        if (!requestKey.isEmpty())
+            request.insert(QStringLiteral("requestKey"), requestKey);
         return {command, request};
     }
-    throw UsageError(command.isEmpty() ? QStringLiteral("no command given")
-                                       : QStringLiteral("'%1' is no command as given").arg(arguments.join(u' ')));
+    throw UsageError(command.isEmpty()
+                         ? QStringLiteral("no command given")
+                         : QStringLiteral("'%1' is no command (open, execute, echo, reverse, providers)").arg(command));
 }
 
 QString formatResult(const Request& request, const QJsonValue& result)
 {
     if (request.method == u"open")
         return rowsTable(result.toObject());
-    if (request.method == u"execute")
-        return QStringLiteral("%1 rows affected\n").arg(result[u"rowsAffected"].toInteger());
+    if (request.method == u"execute") {
+        const QJsonObject executed = result.toObject();
+        QString text = QStringLiteral("%1 rows affected\n").arg(executed.value(u"rowsAffected").toInteger());
+        for (auto it = executed.begin(); it != executed.end(); ++it) {
+            if (it.key() != u"rowsAffected")
+                text += it.key() + QStringLiteral(": ") + shown(it.value()) + QLatin1Char('\n');
+        }
+        return text;
+    }
     if (request.method == u"providers")
         return catalogueTable(result.toArray());
     return result.toString() + QLatin1Char('\n');

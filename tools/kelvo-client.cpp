@@ -50,6 +50,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("kelvo-client");
+    QCoreApplication::setApplicationVersion(KELVO_VERSION);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Sends one request to a Kelvo order-control server and prints the answer.\n\n"
@@ -60,24 +61,36 @@ int main(int argc, char* argv[])
         "  providers                          the provider catalogue\n\n"
         "PROVIDER may be given without its DataSetProvider_ prefix. VALUE is sent as a text,\n"
         "or typed by a prefix: int:12, float:1.5, text:abc, date:2026-12-09,\n"
-        "timestamp:2026-12-09T14:30:00, time:14:30:00; null sends a null.\n\n"
+        "timestamp:2026-12-09T14:30:00, time:14:30:00; null sends a null. A value that\n"
+        "begins with another word and a colon is refused: send such a text as text:...\n\n"
+        "An execute shows the rows it affected and the keys an insert gave (ISN, NR_PAVADZ).\n"
+        "Sent again with the same --request-key, it is carried out only once.\n\n"
         "Exit status: 0 done, 1 the server refused the request, 2 usage or connection error.");
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption host("host", "Server host (default localhost).", "H", "localhost");
     const QCommandLineOption port("port", "Server port (default 9999).", "P", "9999");
     const QCommandLineOption json("json", "Print the raw JSON result.");
     const QCommandLineOption timeout("timeout", "Seconds to wait for the answer (default 120).", "S", "120");
-    parser.addOptions({host, port, json, timeout});
+    const QCommandLineOption requestKey("request-key",
+                                        "With execute: a key of your choosing (a UUID, say) that makes the server "
+                                        "carry the request out once, however often it is sent.",
+                                        "KEY");
+    parser.addOptions({host, port, json, timeout, requestKey});
     parser.addPositionalArgument("command", "open, execute, echo, reverse or providers, with its arguments.",
                                  "COMMAND [ARGS...]");
     if (!parser.parse(app.arguments()))
         return fail(kUsageOrConnection, parser.errorText());
     if (parser.isSet("help"))
         parser.showHelp(0);
+    if (parser.isSet("version"))
+        parser.showVersion();
 
+    if (parser.isSet(requestKey) && parser.value(requestKey).isEmpty())
+        return fail(kUsageOrConnection, "--request-key needs a key (see --help)");
     client::Request request;
     try {
-        request = client::requestFor(parser.positionalArguments());
+        request = client::requestFor(parser.positionalArguments(), parser.value(requestKey));
     } catch (const client::UsageError& e) {
         return fail(kUsageOrConnection, QString::fromStdString(e.what()) + " (see --help)");
     }

@@ -1,18 +1,20 @@
 // kelvo-bench-load: 100 handhelds at once. Each is a thread with its own
 // connection to a kelvo-server on a copy of the warehouse and runs the
 // handheld's round for a fixed time, without pauses: goods list, pending
-// lines of an item, open waybills, a new waybill found again in that list,
-// five lines each with its key read back, the collected quantities, a
-// certificate, a car. The same round by one handheld alone first gives the
-// single-client times.
+// lines of an item, open waybills, a new waybill, five lines, the collected
+// quantities, a certificate, a car. The same round by one handheld alone
+// first gives the single-client times.
 //
 // Each handheld collects only goods items whose key falls to it and makes
 // its waybills for its own receiving department and day, as staff split the
-// warehouse between them. What they share is the server, the database, the
-// waybill counter, and the line key read back from the generator, which
-// another handheld's insert may have moved on: such keys are counted
-// afterwards. Then the server is stopped and its database checked for
-// duplicate waybill numbers.
+// warehouse between them. What they share is the server, the database and
+// the waybill counter. The inserts carry request keys and the handhelds go
+// on with the keys the inserts answer. After each line insert they still
+// read the newest line key from the generator, as clients did before the
+// inserts answered their keys, to count how many of those reads another
+// handheld's insert had moved on. Afterwards both kinds of line keys are
+// checked against the lines' waybills, and the database for duplicate
+// waybill numbers.
 
 #include "BenchCommandLine.h"
 #include "BenchMain.h"
@@ -28,13 +30,13 @@
 
 #include <QElapsedTimer>
 #include <QMutex>
+#include <QUuid>
 
 #include <chrono>
 #include <algorithm>
 #include <iterator>
 #include <map>
 #include <optional>
-#include <set>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -63,9 +65,10 @@ struct Stats {
     QStringList firstErrors;
     int waybillsCreated = 0;
     size_t answeredInTime = 0;  // answers that came before the phase's end
-    // The line key each waybill line insert was followed by, with the
-    // waybill it was inserted into.
+    // The line key each waybill line insert answered, and the one the
+    // generator read after it gave, with the waybill it was inserted into.
     std::vector<std::pair<qint64, qint64>> lineKeys;
+    std::vector<std::pair<qint64, qint64>> generatorKeys;
 
     void add(const Stats& other)
     {
@@ -80,6 +83,7 @@ struct Stats {
         waybillsCreated += other.waybillsCreated;
         answeredInTime += other.answeredInTime;
         lineKeys.insert(lineKeys.end(), other.lineKeys.begin(), other.lineKeys.end());
+        generatorKeys.insert(generatorKeys.end(), other.generatorKeys.begin(), other.generatorKeys.end());
     }
     bench::Samples of(const QString& kind) const
     {
@@ -154,13 +158,16 @@ public:
 
 private:
     // Sends one request unless the time is up; false when it was not sent or
-    // failed.
+    // failed. An insert carries a request key, as a client that may have to
+    // send it again does.
     bool ask(const QString& kind, bool execute, const QJsonValue& params, Reply& reply)
     {
         if (broken_ || Clock::now() >= until_)
             return false;
         const QString provider = QStringLiteral("DataSetProvider_") + kind;
-        reply = execute ? client_.execute(provider, params) : client_.open(provider, params);
+        const QString requestKey = kind.endsWith(QLatin1String("ins")) ? QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                                                       : QString();
+        reply = execute ? client_.execute(provider, params, requestKey) : client_.open(provider, params);
         if (!reply.ok()) {
             fail(kind, QStringLiteral("%1 %2").arg(reply.errorCode).arg(reply.errorMessage));
             broken_ = reply.errorCode == -1;
@@ -186,12 +193,15 @@ private:
                       {"ISNODALAUZ", "integer", receiver_}});
     }
 
-    std::set<qint64> openWaybills(const Reply& r) const
+    // A key an insert answered.
+    std::optional<qint64> answeredKey(const QString& kind, const Reply& r)
     {
-        std::set<qint64> keys;
-        for (double key : columnValues(r, "ISN"))
-            keys.insert(static_cast<qint64>(key));
-        return keys;
+        const QJsonValue key = r.result.toObject().value(QLatin1String("ISN"));
+        if (!key.isDouble()) {
+            fail(kind, QStringLiteral("no ISN in the answer"));
+            return std::nullopt;
+        }
+        return key.toInteger();
     }
 
     // One round of the handheld; it ends early when a request fails or the
@@ -223,11 +233,11 @@ private:
         chooseCar(*waybill);
     }
 
-    // The new waybill's key: the one key its list gained by the insert.
+    // The open waybills shown, then the new one: its key from the insert.
     std::optional<qint64> createWaybill()
     {
-        Reply before, inserted, after;
-        if (!ask(QStringLiteral("O_PARPAV"), false, waybillList(), before)
+        Reply listed, inserted;
+        if (!ask(QStringLiteral("O_PARPAV"), false, waybillList(), listed)
             || !ask(QStringLiteral("O_PARPAVins"), true,
                     typed({{"DATUMS", "date", day_.toString(Qt::ISODate)},
                            {"ISNODALANO", "integer", 0},
@@ -236,23 +246,15 @@ private:
                     inserted))
             return std::nullopt;
         ++stats_.waybillsCreated;
-        if (!ask(QStringLiteral("O_PARPAV"), false, waybillList(), after))
-            return std::nullopt;
-        std::set<qint64> added = openWaybills(after);
-        for (qint64 key : openWaybills(before))
-            added.erase(key);
-        if (added.empty()) {
-            fail(QStringLiteral("O_PARPAV"), QStringLiteral("the new waybill is not listed"));
-            return std::nullopt;
-        }
-        return *added.rbegin();
+        return answeredKey(QStringLiteral("O_PARPAVins"), inserted);
     }
 
-    // Inserts the lines, the item first, each followed by the read of its key.
+    // Inserts the lines, the item first, each with the key it answered; and
+    // reads the generator after each, for the count of keys it gets wrong.
     std::vector<qint64> addLines(qint64 waybill, qint64 item, const std::vector<double>& items)
     {
         std::vector<qint64> lineKeys;
-        Reply reply;
+        Reply inserted, generator;
         for (int n = 0; n < kLinesPerWaybill; ++n) {
             const auto goodsItem = n == 0 ? item : static_cast<qint64>(random_.pick(items));
             if (!ask(QStringLiteral("O_PARPRCins"), true,
@@ -260,16 +262,21 @@ private:
                             {"PARD_CENA", "float", 1.85}, {"CENA", "float", 1.4},
                             {"DAUDZUMS", "float", random_.between(1, 24)}, {"NODOKLIS", "float", 21},
                             {"ISSERTIF", "integer", 0}}),
-                     reply)
-                || !ask(QStringLiteral("O_PARPRCnew"), false, {}, reply))
+                     inserted))
                 break;
-            const std::vector<double> key = columnValues(reply, "ISN");
-            if (key.empty()) {
+            const std::optional<qint64> key = answeredKey(QStringLiteral("O_PARPRCins"), inserted);
+            if (!key)
+                break;
+            lineKeys.push_back(*key);
+            stats_.lineKeys.emplace_back(waybill, *key);
+            if (!ask(QStringLiteral("O_PARPRCnew"), false, {}, generator))
+                break;
+            const std::vector<double> read = columnValues(generator, "ISN");
+            if (read.empty()) {
                 fail(QStringLiteral("O_PARPRCnew"), QStringLiteral("no row"));
                 break;
             }
-            lineKeys.push_back(static_cast<qint64>(key.front()));
-            stats_.lineKeys.emplace_back(waybill, lineKeys.back());
+            stats_.generatorKeys.emplace_back(waybill, static_cast<qint64>(read.front()));
         }
         return lineKeys;
     }
@@ -374,8 +381,9 @@ std::int64_t scalar(db::Connection& c, const QString& sql)
     return q.field(0).asInt64();
 }
 
-// Line keys read back after an insert that name a line of another waybill:
-// the generator had moved on by another handheld's insert in between.
+// Line keys that name a line of another waybill than the one the line was
+// inserted into (for the generator's reads: another handheld's insert had
+// moved it on in between).
 int foreignLineKeys(db::Connection& c, const std::vector<std::pair<qint64, qint64>>& lineKeys)
 {
     db::Query line(c, QStringLiteral("SELECT ISPARVPAV FROM O_PARPRC WHERE ISN = :ISN"));
@@ -440,13 +448,16 @@ int run(const bench::BenchCommandLine& args)
     Stats all = single.stats;
     all.add(load.stats);
     const int foreign = foreignLineKeys(served, all.lineKeys);
+    const int foreignGenerator = foreignLineKeys(served, all.generatorKeys);
     // The pending-lines times under load depend on it: with a cache
     // smaller than the database the requests wait on each other for it.
     const std::int64_t pageBuffers = scalar(served, QStringLiteral("SELECT MON$PAGE_BUFFERS FROM MON$DATABASE"));
     served.detach();
     bench::printFigure(QStringLiteral("load.page_buffers"), static_cast<double>(pageBuffers), "pages", 0);
-    bench::printFigure(QStringLiteral("load.line_keys_read"), static_cast<double>(all.lineKeys.size()), "keys", 0);
+    bench::printFigure(QStringLiteral("load.line_keys_answered"), static_cast<double>(all.lineKeys.size()), "keys", 0);
     bench::printFigure(QStringLiteral("load.line_keys_of_other_waybills"), foreign, "keys", 0);
+    bench::printFigure(QStringLiteral("load.generator_keys_read"), static_cast<double>(all.generatorKeys.size()), "keys", 0);
+    bench::printFigure(QStringLiteral("load.generator_keys_of_other_waybills"), foreignGenerator, "keys", 0);
     bench::printFigure(QStringLiteral("load.waybills_created"),
                        single.stats.waybillsCreated + load.stats.waybillsCreated, "waybills", 0);
     bench::printFigure(QStringLiteral("load.waybills_in_database"), static_cast<double>(waybillsAdded), "waybills", 0);
@@ -456,6 +467,7 @@ int run(const bench::BenchCommandLine& args)
     const double loadP99 = load.stats.of(QStringLiteral("EMPLOYEE")).p99();
     bool met = bench::printTarget(QStringLiteral("load.errors == 0"), single.stats.errorCount() + load.stats.errorCount() == 0);
     met &= bench::printTarget(QStringLiteral("load.duplicate_waybill_numbers == 0"), duplicates == 0);
+    met &= bench::printTarget(QStringLiteral("load.line_keys_of_other_waybills == 0"), foreign == 0);
     met &= bench::printTarget(QStringLiteral("load.EMPLOYEE.p99 < 10 x load.single.EMPLOYEE.median"),
                               singleMedian > 0 && loadP99 < 10 * singleMedian);
     return met ? 0 : 1;

@@ -57,9 +57,14 @@ public:
     {
         return call(QStringLiteral("open"), providerRequest(provider, params));
     }
-    Reply execute(const QString& provider, const QJsonValue& params)
+    // With a request key the server carries the request out once, however
+    // often it comes.
+    Reply execute(const QString& provider, const QJsonValue& params, const QString& requestKey = {})
     {
-        return call(QStringLiteral("execute"), providerRequest(provider, params));
+        QJsonObject request = providerRequest(provider, params);
+        if (!requestKey.isEmpty())
+            request.insert(QStringLiteral("requestKey"), requestKey);
+        return call(QStringLiteral("execute"), request);
     }
 
 private:

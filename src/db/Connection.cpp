@@ -80,18 +80,26 @@ std::vector<unsigned char> transactionParameters(TransactionMode mode)
     return {isc_tpb_version3, isc_tpb_concurrency, isc_tpb_wait, isc_tpb_write};
 }
 
+// A UnitOfWork's: the isolation of the auto-commit statements, committed
+// only at its end.
+const std::vector<unsigned char> kUnitOfWorkParameters{isc_tpb_version3, isc_tpb_read_committed, isc_tpb_rec_version,
+                                                       isc_tpb_wait, isc_tpb_write};
+
+void startTransaction(Connection::Impl& impl, const std::vector<unsigned char>& tpb)
+{
+    fb::Status st;
+    impl.transaction.reset(fb::call([&] {
+        return impl.attachment->startTransaction(&st, static_cast<unsigned>(tpb.size()), tpb.data());
+    }));
+}
+
 }  // namespace
 
 Firebird::ITransaction* Connection::Impl::activeTransaction(Connection& connection)
 {
     connection.attach();
-    if (!transaction) {
-        const auto tpb = transactionParameters(connection.options().mode);
-        fb::Status st;
-        transaction.reset(fb::call([&] {
-            return attachment->startTransaction(&st, static_cast<unsigned>(tpb.size()), tpb.data());
-        }));
-    }
+    if (!transaction)
+        startTransaction(*this, transactionParameters(connection.options().mode));
     return transaction.get();
 }
 
@@ -144,8 +152,45 @@ void Transaction::end(bool commit)
         // Nothing can be rolled back on a connection that is gone.
         if (error.connectionLost())
             impl.transaction.reset();
+        impl.resumeAfterUnitOfWork();
         throw error;
     }
+    impl.resumeAfterUnitOfWork();
+}
+
+// --- UnitOfWork ---
+
+UnitOfWork::UnitOfWork(Connection& connection) : connection_(connection)
+{
+    auto& impl = *connection_.impl_;
+    if (connection_.options().mode == TransactionMode::Explicit || impl.inUnitOfWork)
+        throw DbError(QStringLiteral("A unit of work needs a connection whose statements commit one by one"));
+    connection_.attach();
+    impl.suspended = std::move(impl.transaction);
+    try {
+        startTransaction(impl, kUnitOfWorkParameters);
+    } catch (const DbError&) {
+        impl.transaction = std::move(impl.suspended);
+        throw;
+    }
+    impl.inUnitOfWork = true;
+}
+
+UnitOfWork::~UnitOfWork()
+{
+    if (ended_ || !connection_.impl_->inUnitOfWork)
+        return;
+    try {
+        connection_.transaction_.rollback();
+    } catch (const DbError&) {
+        // A rollback that fails leaves nothing behind to undo.
+    }
+}
+
+void UnitOfWork::commit()
+{
+    connection_.transaction_.commit();
+    ended_ = true;
 }
 
 // --- Connection ---
@@ -204,13 +249,15 @@ bool Connection::ping()
 
 void Connection::detach()
 {
-    if (impl_->transaction) {
+    // A unit of work's transaction (rolled back), then the one it set aside.
+    while (impl_->transaction) {
         try {
-            transaction_.end(options_.mode == TransactionMode::AutoCommit);
+            transaction_.end(options_.mode == TransactionMode::AutoCommit && !impl_->inUnitOfWork);
         } catch (const DbError&) {
-            // The transaction is released either way below.
+            // Released all the same.
+            impl_->transaction.reset();
+            impl_->resumeAfterUnitOfWork();
         }
-        impl_->transaction.reset();
     }
     transaction_.closeDatasets();
     if (impl_->attachment) {

@@ -55,10 +55,32 @@ private:
     friend class Connection;
     friend class Query;
     explicit Transaction(Connection& connection) : connection_(connection) {}
+    friend class UnitOfWork;
     void end(bool commit);
     void closeDatasets();
 
     Connection& connection_;
+};
+
+// One explicit transaction on an auto-commit connection, for statements that
+// must take effect together or not at all: read committed, record version,
+// wait on locks. The connection's statements run in it until commit();
+// destroyed without commit() it is rolled back. Afterwards each statement is
+// committed on its own again.
+class UnitOfWork {
+public:
+    // Throws DbError on a connection in explicit mode, whose statements are
+    // in one transaction already, and when the transaction cannot start.
+    explicit UnitOfWork(Connection& connection);
+    ~UnitOfWork();
+    UnitOfWork(const UnitOfWork&) = delete;
+    UnitOfWork& operator=(const UnitOfWork&) = delete;
+
+    void commit();
+
+private:
+    Connection& connection_;
+    bool ended_ = false;
 };
 
 class Connection {
@@ -103,6 +125,7 @@ public:
 
 private:
     friend class Transaction;
+    friend class UnitOfWork;
     ConnectionOptions options_;
     std::unique_ptr<Impl> impl_;
     Transaction transaction_;

@@ -24,6 +24,11 @@ public:
     // True when the statement met another transaction's update of a row it
     // changes, and that transaction committed while it waited.
     bool updateConflict() const;
+    // True when an insert or update met a row with the same primary or
+    // unique key (after waiting for the transaction that wrote it).
+    bool duplicateKey() const;
+    // True when the statement names a table the database does not have.
+    bool unknownTable() const;
     // For a failure whose codes do not say so but after which the
     // connection no longer answers.
     void markConnectionLost() { lost_ = true; }

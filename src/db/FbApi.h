@@ -147,9 +147,29 @@ struct Connection::Impl {
     mutable QStringDecoder decoder;
     QString eightBitCodePage;
     int generation = 0;  // counts attachments, so statements know when to prepare anew
+    bool inUnitOfWork = false;  // the transaction is a UnitOfWork's
+    // The auto-commit transaction, set aside while a unit of work runs: idle,
+    // it holds no locks, and ending and starting it anew would cost a write
+    // of the database each.
+    fb::Owned<Firebird::ITransaction> suspended;
 
     // The transaction statements run in: started on demand.
     Firebird::ITransaction* activeTransaction(Connection& connection);
+    // Whether the transaction lasts beyond its statements, so that a commit
+    // or rollback closes the datasets opened in it.
+    bool explicitTransaction(const Connection& connection) const
+    {
+        return connection.options().mode == TransactionMode::Explicit || inUnitOfWork;
+    }
+    // Once a unit of work's transaction has ended: the one it set aside
+    // serves again.
+    void resumeAfterUnitOfWork()
+    {
+        if (transaction || !inUnitOfWork)
+            return;
+        inUnitOfWork = false;
+        transaction = std::move(suspended);
+    }
 };
 
 }  // namespace db

@@ -484,10 +484,16 @@ void Query::openRows()
         }
         columns_ = output.columns();
     });
+    showRows();
+}
+
+void Query::showRows()
+{
     fetchedCount_ = static_cast<int>(columns_.size());
     columns_.insert(columns_.end(), calculated_.begin(), calculated_.end());
     open_ = true;
-    if (connection_.options().mode == TransactionMode::Explicit)
+    auto& impl = connection_.impl();
+    if (impl.explicitTransaction(connection_))
         impl.datasets.push_back(this);
     first();
 }
@@ -499,26 +505,34 @@ std::int64_t Query::executeStatement()
     auto& impl = connection_.impl();
     Firebird::ITransaction* tra = impl.activeTransaction(connection_);
     fb::Status st;
-    return fb::call([&] {
+    const std::int64_t affected = fb::call([&] {
         InputMessage input(connection_, tra, statement_->input.get(), params_, placeholders_);
         OutputReader output(connection_, tra, statement_->output.get());
         statement_->handle->execute(&st, tra, input.metadata(), input.buffer(), statement_->output.get(),
                                     output.buffer());
+        if (!output.columns().empty()) {
+            columns_ = output.columns();
+            rows_.push_back(output.row());
+        }
         return static_cast<std::int64_t>(statement_->handle->getAffectedRecords(&st));
     });
+    if (!columns_.empty())
+        showRows();
+    return affected;
 }
 
 void Query::close()
 {
-    if (!open_)
-        return;
-    open_ = false;
+    // What a run that failed half-way fetched goes as well.
     rows_.clear();
     columns_.clear();
     calcValues_.clear();
     fetchedCount_ = 0;
     row_ = 0;
     eof_ = true;
+    if (!open_)
+        return;
+    open_ = false;
     auto& datasets = connection_.impl().datasets;
     datasets.erase(std::remove(datasets.begin(), datasets.end(), this), datasets.end());
 }

@@ -94,7 +94,10 @@ public:
     // Runs a statement with rows and fetches them all; the cursor stands on
     // the first row. Throws DbError.
     void open();
-    // Runs a statement without rows; returns the rows it affected.
+    // Runs a statement without rows; returns the rows it affected. An
+    // INSERT, UPDATE or DELETE with RETURNING leaves its one row of returned
+    // values as the dataset's row (all null when the statement touched no
+    // row), as if opened.
     std::int64_t execute();
     void close();
     bool isOpen() const { return open_; }
@@ -131,6 +134,8 @@ private:
     friend class Field;
     void prepare();
     void openRows();
+    // The fetched rows become the dataset's, with the calculated fields.
+    void showRows();
     std::int64_t executeStatement();
     template <typename F>
     auto guarded(F&& f);

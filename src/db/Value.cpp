@@ -14,9 +14,12 @@ const QDate kDayZero(1899, 12, 30);
 
 std::invalid_argument notConvertible(const Value& value, const char* target)
 {
-    return std::invalid_argument(QStringLiteral("'%1' is not a valid %2")
-                                     .arg(value.toString(), QLatin1String(target))
-                                     .toStdString());
+    // Messages go to clients and logs: numbers with a decimal point, whatever
+    // the regional settings.
+    const QString text = value.type() == Type::Double || value.type() == Type::Decimal
+                             ? QString::number(value.toDouble(), 'g', 15)
+                             : value.toString();
+    return std::invalid_argument(QStringLiteral("'%1' is not a valid %2").arg(text, QLatin1String(target)).toStdString());
 }
 
 // Text as a number the way the regional settings read it: decimal comma or

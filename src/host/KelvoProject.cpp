@@ -3,16 +3,20 @@
 // listener opens at once, the report forms) and runs the event loop, whose
 // first act shows the window. Closing the window (SIGINT or SIGTERM without
 // one) saves the settings; then the objects go in reverse order, the
-// container closing its listener and client connections.
+// container closing its listener and client connections. SIGHUP reads the
+// settings again. Under systemd it reports readiness and keeps the watchdog
+// fed.
 
 #include "KelvoServerContainerUnit.h"
 #include "KelvoUnit.h"
 #include "PrintProgressWindow.h"
 #include "ServerClass.h"
+#include "ProcessSignals.h"
 #include "ServerOptions.h"
-#include "TerminationSignals.h"
+#include "ServiceManager.h"
 
 #include "DbError.h"
+#include "Log.h"
 #include "NoticeBox.h"
 #include "OperatorDatabase.h"
 #include "OperatorValues.h"
@@ -21,6 +25,7 @@
 #include "ProviderCatalogue.h"
 #include "Query.h"
 #include "ReportFont.h"
+#include "RequestKeys.h"
 #include "RpcSession.h"
 #include "ServiceContext.h"
 #include "SettingsStore.h"
@@ -31,6 +36,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -41,13 +47,46 @@ using operator_state::OperatorValues;
 using operator_state::PrintLock;
 using operator_state::SettingsStore;
 
-// An error before the window is up: standard error always, and the message
-// box when there is a screen.
+// An error before the window is up: the log always, and the message box
+// when there is a screen.
 void showStartupError(const QString& message, bool headless)
 {
-    std::fprintf(stderr, "kelvo-server: %s\n", qUtf8Printable(message));
+    logging::error("startup.failed", {{"error", message}});
     if (!headless)
         QMessageBox::critical(nullptr, QCoreApplication::applicationName(), message);
+}
+
+QString listenText(const ListenOptions& listen, quint16 port)
+{
+    return peerText(listen.address == QHostAddress::Any ? QHostAddress(QHostAddress::AnyIPv4) : listen.address, port);
+}
+
+QString printTarget(const ServerOptions& options)
+{
+    if (!options.printTo.isEmpty())
+        return QStringLiteral("PDF files in %1").arg(options.printTo);
+    return options.printer.isEmpty() ? QStringLiteral("default printer") : options.printer;
+}
+
+// What the server runs with; never the password.
+void logStart(const ServerOptions& options)
+{
+    logging::info("server.starting", {{"version", QCoreApplication::applicationVersion()},
+                                      {"mode", options.headless ? "headless" : "window"},
+                                      {"database", options.database.database},
+                                      {"user", options.database.user},
+                                      {"charset", options.database.charset},
+                                      {"printer", printTarget(options)}});
+}
+
+void logListening(const ServerOptions& options, quint16 port)
+{
+    const ListenOptions& listen = options.listen;
+    logging::info("server.listening", {{"address", listenText(listen, port)},
+                                       {"max_clients", listen.maxClients},
+                                       {"max_line", listen.maxLineBytes},
+                                       {"line_timeout_s", static_cast<qint64>(listen.lineTimeout.count() / 1000)},
+                                       {"keepalive_s", static_cast<qint64>(listen.keepAliveIdle.count())}});
 }
 
 // The operator's state: its values, its database and the print lock that
@@ -78,7 +117,7 @@ void printWaybillByKey(printing::PrintStation& station, OperatorDatabase& databa
         count.open();
         alcoholLines = count.field(u"SKAITS").asInteger();  // 0 when there is no such waybill
     }
-    station.printRequest(waybillIsn, alcoholLines);
+    station.printRequest(waybillIsn, alcoholLines, QStringLiteral("command line"));
 }
 
 // --print-waybill: prints one waybill with the operator's stored settings
@@ -99,6 +138,7 @@ int serve(ServerOptions options)
         prepareDemo(options);
     if (options.printWaybill)
         return printOneWaybill(options, *options.printWaybill);
+    logStart(options);
     SettingsStore store(options.settingsLocation);
     OperatorState state(options);
 
@@ -110,14 +150,20 @@ int serve(ServerOptions options)
     // Clients are served from here on. A print request that comes before the
     // report forms exist is refused rather than lost silently.
     std::atomic<printing::PrintStation*> printStation{nullptr};
-    service::ServiceContext context{employeeConnectionOptions(options), &state.values, &store, {}};
-    context.printWaybill = [&printStation](std::int32_t waybillIsn, std::int32_t alcoholLines) {
-        printing::PrintStation* station = printStation.load();
-        if (!station)
-            throw printing::PrintError("The server is still starting; try the print again");
-        station->printRequest(waybillIsn, alcoholLines);
+    const service::ServiceContext context{employeeConnectionOptions(options), &state.values, &store, {}, {}};
+    const auto sessionContext = [&context, &printStation](const QString& peer) {
+        service::ServiceContext session = context;
+        session.peer = peer;
+        session.printWaybill = [&printStation, peer](std::int32_t waybillIsn, std::int32_t alcoholLines) {
+            printing::PrintStation* station = printStation.load();
+            if (!station)
+                throw printing::PrintError("The server is still starting; try the print again");
+            station->printRequest(waybillIsn, alcoholLines, peer);
+        };
+        return session;
     };
-    TServerContainer1 ServerContainer1(DSServerClass1GetClass(context), options.listen);
+    TServerContainer1 ServerContainer1(DSServerClass1GetClass(sessionContext), options.listen);
+    logListening(options, ServerContainer1.port());
 
     // The report forms PrParvietPZ and PrParvAlkoholaPZ.
     printing::PrintStation station = makePrintStation(state, options);
@@ -129,6 +175,8 @@ int serve(ServerOptions options)
         progressWindow->follow(station.alcoholProgress());
     }
 
+    ServiceManager serviceManager;
+    const QString serving = QStringLiteral("Serving on %1").arg(listenText(options.listen, ServerContainer1.port()));
     bool shown = false;
     QTimer::singleShot(0, [&] {
         try {
@@ -139,13 +187,20 @@ int serve(ServerOptions options)
                 operatorShow(state.values, state.database, store);
             }
             shown = true;
+            const service::RequestKeysCheck keys = service::checkRequestKeys(context.employeeConnection);
+            logging::write(keys.available ? logging::Level::Info : logging::Level::Warning, "request_keys.checked",
+                           {{"retries_safe", keys.available}, {"detail", keys.detail}});
+            serviceManager.ready(serving);
         } catch (...) {
             showStartupError(service::rpc::currentFailure().message, options.headless);
             QCoreApplication::exit(1);
         }
     });
-    // Settings are saved only once they have been restored.
-    const TerminationSignals terminationSignals([&] {
+    // Settings are saved only once they have been restored; before that a
+    // reload has nothing to do, since the show restores them.
+    const auto terminate = [&](const char* signal) {
+        logging::info("server.stopping", {{"signal", signal}});
+        serviceManager.stopping();
         if (shown && Form1) {
             Form1->close();  // FormClose saves; the last window closed ends the loop
             return;
@@ -153,10 +208,19 @@ int serve(ServerOptions options)
         if (shown)
             operatorClose(state.values, store);
         QCoreApplication::quit();
-    });
+    };
+    const auto reload = [&] {
+        if (!shown)
+            return;
+        serviceManager.reloading();
+        operatorReload(state.values, store);
+        serviceManager.ready(serving);
+    };
+    const ProcessSignals processSignals(terminate, reload);
     const int status = QCoreApplication::exec();
     // The clients go before the report forms they may still be printing on.
     ServerContainer1.stop();
+    logging::info("server.stopped", {{"exit_code", status}});
     return status;
 }
 
@@ -168,6 +232,24 @@ int runServer(const ServerOptions& options)
         showStartupError(service::rpc::currentFailure().message, options.headless);
         return 1;
     }
+}
+
+// Qt's own, while endWithoutDisplay stands in for it.
+QtMessageHandler qtMessageHandler = nullptr;
+
+// Qt ends a process whose window system it cannot reach with abort() and
+// the advice to reinstall; the server says what to do and ends with 1.
+void endWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtFatalMsg) {
+        qtMessageHandler(type, context, message);
+        return;
+    }
+    logging::error("startup.failed",
+                   {{"error", QStringLiteral("No display to show the operator window on (DISPLAY=%1, WAYLAND_DISPLAY=%2); "
+                                             "start kelvo-server with --headless to serve without the window")
+                                  .arg(qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"))}});
+    std::_Exit(1);
 }
 
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
@@ -185,7 +267,10 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
     case ApplicationKind::Window:
         break;
     }
-    return std::make_unique<QApplication>(argc, argv);
+    qtMessageHandler = qInstallMessageHandler(endWithoutDisplay);
+    auto application = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(qtMessageHandler);
+    return application;
 }
 
 }  // namespace
@@ -203,6 +288,9 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "kelvo-server: %s\nTry kelvo-server --help.\n", error.what());
         return 2;
     }
+    // Read once; the password does not go on to anything the server starts.
+    qunsetenv(kPasswordVariable);
+    logging::setThreshold(options.logLevel);
     if (!options.headless)
         common::setErrorNotifier(common::messageBoxNotifier());
     engine::checkReportFont();

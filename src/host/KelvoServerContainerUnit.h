@@ -4,12 +4,21 @@
 // newline-delimited requests; each line is answered by the connection's
 // session with one line, in order. The session is made at the connection's
 // first request and lives until the connection closes.
+//
+// The container keeps its connections in order on a network where clients
+// vanish: TCP keepalive notices a peer that is gone, a line once begun must
+// end within a time limit, and at the client limit the connection idle the
+// longest makes room for a newcomer. A client that does not read its answers
+// is not read from either (back-pressure), so that each connection holds at
+// most its read buffer (the longest line), kMaxUnsentBytes and the answer in
+// hand.
 
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -22,10 +31,10 @@ using LineHandler = std::function<QByteArray(const QByteArray& line)>;
 // What the container publishes on every connection.
 struct ServerClass {
     // Makes the session of a connection, on that connection's thread, where
-    // it is also destroyed.
-    std::function<LineHandler()> newSession;
+    // it is also destroyed; `peer` is the client's address and port.
+    std::function<LineHandler(const QString& peer)> newSession;
     // The error response line (without newline) that refuses a line over the
-    // limit or a connection over the limit.
+    // limit, a line not finished in time or a connection over the limit.
     std::function<QByteArray(const QString& message)> refusal;
 };
 
@@ -34,7 +43,21 @@ struct ListenOptions {
     quint16 port = 9999;  // 0: any free port (tests)
     int maxClients = 200;
     qsizetype maxLineBytes = 1 << 20;
+    // A line once begun must end within this time, or the connection closes.
+    std::chrono::milliseconds lineTimeout = std::chrono::seconds(30);
+    // Silence after which the system probes a connection; a peer that answers
+    // none of the probes (kKeepAliveProbes, every kKeepAliveInterval) is taken
+    // as gone. Zero: no keepalive.
+    std::chrono::seconds keepAliveIdle = std::chrono::seconds(60);
 };
+
+inline constexpr std::chrono::seconds kKeepAliveInterval{10};
+inline constexpr int kKeepAliveProbes = 6;
+// Unsent answers beyond which a connection is not read from.
+inline constexpr qint64 kMaxUnsentBytes = 64 * 1024;
+
+// The client's address as the log shows it: 10.0.0.7:40112, [fe80::1]:40112.
+QString peerText(const QHostAddress& address, quint16 port);
 
 class TServerContainer1 : public QObject {
     Q_OBJECT
@@ -45,8 +68,9 @@ public:
     ~TServerContainer1() override;
 
     quint16 port() const;
-    // Connections being served (not those refused).
-    int clientCount() const { return static_cast<int>(clients_.size()); }
+    // Connections being served (not those refused, nor those closing to make
+    // room).
+    int clientCount() const;
 
     // Closes the listener, then every client connection, and waits for their
     // threads; a request being served finishes first and its answer is
@@ -58,6 +82,8 @@ private:
     class ClientThread;
 
     void accept(qintptr socketDescriptor);
+    // Closes the connection idle the longest; false when every one is busy.
+    bool makeRoom();
     void refuse(qintptr socketDescriptor, const QString& message);
     void forget(ClientThread* client);
 

@@ -1,5 +1,6 @@
 #include "KelvoUnit.h"
 
+#include "Log.h"
 #include "OperatorDatabase.h"
 #include "OperatorValues.h"
 #include "SettingsStore.h"
@@ -49,6 +50,29 @@ QDateEdit* placeDatePicker(QWidget* parent, const char* name, const QRect& geome
     return picker;
 }
 
+QVariant departmentKey(std::optional<std::int32_t> key)
+{
+    return key ? QVariant(*key) : QVariant(QStringLiteral("none"));
+}
+
+// The values in force after a restore; a store that cannot be opened is
+// worth a warning, since nothing was restored.
+void logRestore(const char* event, bool restored, const OperatorValues& values, const SettingsStore& store)
+{
+    if (!restored) {
+        logging::warning(event, {{"store", store.location()}, {"restored", "no: the store cannot be opened"}});
+        return;
+    }
+    const operator_state::OperatorSnapshot snapshot = values.snapshot();
+    const QString dateFormat = QLatin1String(operator_state::kStoredDateFormat);
+    logging::info(event, {{"store", store.location()},
+                          {"date_from", snapshot.dateFrom.toString(dateFormat)},
+                          {"date_to", snapshot.dateTo.toString(dateFormat)},
+                          {"sending_department", departmentKey(values.sendingDepartmentKey())},
+                          {"hidden_department", departmentKey(values.hiddenDepartmentKey())},
+                          {"copies", snapshot.copies}});
+}
+
 }  // namespace
 
 void operatorShow(OperatorValues& values, OperatorDatabase& database, const SettingsStore& store)
@@ -57,12 +81,20 @@ void operatorShow(OperatorValues& values, OperatorDatabase& database, const Sett
         const operator_state::PrintLock::Held held = database.printLock().acquire();
         database.openDepartmentLists(held);
     }
-    restoreOperatorValues(store, values);
+    logRestore("settings.restored", restoreOperatorValues(store, values), values, store);
 }
 
 void operatorClose(const OperatorValues& values, SettingsStore& store)
 {
-    saveOperatorValues(store, values);
+    if (saveOperatorValues(store, values))
+        logging::info("settings.saved", {{"store", store.location()}});
+    else
+        logging::warning("settings.not_saved", {{"store", store.location()}});
+}
+
+void operatorReload(OperatorValues& values, const SettingsStore& store)
+{
+    logRestore("settings.reloaded", restoreOperatorValues(store, values), values, store);
 }
 
 TForm1::TForm1(OperatorValues& values, OperatorDatabase& database, SettingsStore& store, QWidget* parent)

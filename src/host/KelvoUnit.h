@@ -36,6 +36,9 @@ using operator_state::SettingsStore;
 void operatorShow(OperatorValues& values, OperatorDatabase& database, const SettingsStore& store);
 // Close: saves the values.
 void operatorClose(const OperatorValues& values, SettingsStore& store);
+// Reload (SIGHUP): restores the values from the store once more, by the rules
+// of the show; the window follows them.
+void operatorReload(OperatorValues& values, const SettingsStore& store);
 
 class TForm1 : public QWidget {
     Q_OBJECT

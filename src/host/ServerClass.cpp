@@ -5,18 +5,38 @@
 #include <memory>
 
 namespace host {
+namespace {
 
-ServerClass DSServerClass1GetClass(const service::ServiceContext& context)
+// A session and the context it runs on, which lives as long as it does.
+struct Session {
+    explicit Session(service::ServiceContext sessionContext) : context(std::move(sessionContext)) {}
+
+    const service::ServiceContext context;
+    service::RpcSession rpc{context};
+};
+
+}  // namespace
+
+ServerClass DSServerClass1GetClass(SessionContext sessionContext)
 {
     return {
-        [&context] {
-            auto session = std::make_shared<service::RpcSession>(context);
-            return LineHandler([session](const QByteArray& line) { return session->handle(line); });
+        [sessionContext = std::move(sessionContext)](const QString& peer) {
+            auto session = std::make_shared<Session>(sessionContext(peer));
+            return LineHandler([session](const QByteArray& line) { return session->rpc.handle(line); });
         },
         [](const QString& message) {
             return service::rpc::errorLine(QJsonValue::Null, service::rpc::InvalidRequest, message);
         },
     };
+}
+
+ServerClass DSServerClass1GetClass(const service::ServiceContext& context)
+{
+    return DSServerClass1GetClass([&context](const QString& peer) {
+        service::ServiceContext sessionContext = context;
+        sessionContext.peer = peer;
+        return sessionContext;
+    });
 }
 
 }  // namespace host

@@ -51,8 +51,8 @@ struct CommandLine {
         parser.setApplicationDescription(QStringLiteral(
             "Kelvo order-control server: answers the handheld clients over TCP (newline-delimited JSON-RPC 2.0)\n"
             "and prints their waybills. Without --headless it shows the operator window."));
-        parser.addOptions({database, user, password, role, charset, codePage, port, listen, maxClients, maxLine,
-                           printer, printTo, headless, demo, printWaybill});
+        parser.addOptions({database, user, password, passwordFile, role, charset, codePage, port, listen, maxClients,
+                           maxLine, lineTimeout, keepAlive, printer, printTo, headless, demo, printWaybill, logLevel});
     }
 
     const ServerOptions defaults;
@@ -63,8 +63,16 @@ struct CommandLine {
         "database", QStringLiteral("The goods database: HOST:PATH on a Firebird server, or a file path for the embedded engine."),
         "DATABASE", QStringLiteral("localhost:/db/preces.gdb"));
     const QCommandLineOption user = valueOption("user", QStringLiteral("Database user."), "NAME", defaults.database.user);
-    const QCommandLineOption password = valueOption("password", QStringLiteral("Database password."), "PASSWORD",
-                                                    QStringLiteral("plovnigur"));
+    // The default password is not shown.
+    const QCommandLineOption password = valueOption(
+        "password",
+        QStringLiteral("Database password. Other users of the machine can read it in the process list: prefer "
+                       "--password-file or the environment variable %1. Default: the built-in one.")
+            .arg(QLatin1String(kPasswordVariable)),
+        "PASSWORD");
+    const QCommandLineOption passwordFile = valueOption(
+        "password-file", QStringLiteral("Read the database password from the first line of FILE (e.g. a systemd credential)."),
+        "FILE");
     const QCommandLineOption role = valueOption("role", QStringLiteral("SQL role of the client sessions' connections."),
                                                 "ROLE", QStringLiteral("RoleName"));
     const QCommandLineOption charset = valueOption(
@@ -77,21 +85,35 @@ struct CommandLine {
     const QCommandLineOption listen = valueOption(
         "listen", QStringLiteral("IP address to listen on (default: all addresses)."), "ADDRESS");
     const QCommandLineOption maxClients = valueOption(
-        "max-clients", QStringLiteral("Client connections served at the same time; more are refused."), "N",
+        "max-clients",
+        QStringLiteral("Client connections served at the same time; a newcomer beyond them closes the connection idle "
+                       "the longest, and is refused when every one is busy."),
+        "N",
         QString::number(defaults.listen.maxClients));
     const QCommandLineOption maxLine = valueOption(
         "max-line", QStringLiteral("Longest request line in bytes; a longer one closes its connection."), "BYTES",
         QString::number(defaults.listen.maxLineBytes));
+    const QCommandLineOption lineTimeout = valueOption(
+        "line-timeout", QStringLiteral("Seconds within which a request line, once begun, must end; else the connection closes."),
+        "SECONDS", QString::number(defaults.listen.lineTimeout.count() / 1000));
+    const QCommandLineOption keepAlive = valueOption(
+        "keepalive",
+        QStringLiteral("Seconds of silence after which a client connection is probed; one that answers no probe for a "
+                       "minute more is closed (0: no probes)."),
+        "SECONDS", QString::number(defaults.listen.keepAliveIdle.count()));
     const QCommandLineOption printer = valueOption(
         "printer", QStringLiteral("Printer of the waybills (default: the system's default printer)."), "NAME");
     const QCommandLineOption printTo = valueOption(
         "print-to", QStringLiteral("Write each print job as a PDF file in DIR instead of printing."), "DIR");
     const QCommandLineOption headless{QStringLiteral("headless"),
-                                      QStringLiteral("No window: settings restored at start, saved on SIGINT or SIGTERM.")};
+                                      QStringLiteral("No window: settings restored at start and on SIGHUP, saved on SIGINT or SIGTERM.")};
     const QCommandLineOption demo{QStringLiteral("demo"),
                                   QStringLiteral("Use the embedded demo database var/demo.fdb (made once), print to var/prints/.")};
     const QCommandLineOption printWaybill = valueOption("print-waybill", QStringLiteral("Print the waybill with key ISN."),
                                                         "ISN");
+    const QCommandLineOption logLevel = valueOption(
+        "log-level", QStringLiteral("Least level of the events logged on standard error: debug, info, warning or error."),
+        "LEVEL", QStringLiteral("info"));
 
     // --help, --help-all or --version.
     bool asksForText() const
@@ -108,7 +130,7 @@ struct CommandLine {
         ServerOptions options;
         options.database.database = parser.value(database);
         options.database.user = parser.value(user);
-        options.database.password = parser.value(password);
+        options.database.password = databasePassword();
         options.database.charset = parser.value(charset);
         options.database.codePage = parser.value(codePage);
         options.role = parser.value(role);
@@ -116,13 +138,50 @@ struct CommandLine {
         options.listen.port = number<quint16>(parser, port, 0, 65535);
         options.listen.maxClients = number<int>(parser, maxClients, 1, 100000);
         options.listen.maxLineBytes = number<qsizetype>(parser, maxLine, 1, qint64{1} << 30);
+        options.listen.lineTimeout = std::chrono::seconds(number<int>(parser, lineTimeout, 1, 24 * 3600));
+        options.listen.keepAliveIdle = std::chrono::seconds(number<int>(parser, keepAlive, 0, 24 * 3600));
         options.printer = parser.value(printer);
         options.printTo = parser.value(printTo);
         options.headless = parser.isSet(headless);
         options.demo = parser.isSet(demo);
         if (parser.isSet(printWaybill))
             options.printWaybill = number<std::int32_t>(parser, printWaybill, 0, std::numeric_limits<std::int32_t>::max());
+        const std::optional<logging::Level> level = logging::levelNamed(parser.value(logLevel));
+        if (!level)
+            throw UsageError(QStringLiteral("--log-level: %1 is not debug, info, warning or error")
+                                 .arg(parser.value(logLevel))
+                                 .toStdString());
+        options.logLevel = *level;
         return options;
+    }
+
+    // --password, else --password-file, else the environment, else the
+    // built-in password.
+    QString databasePassword() const
+    {
+        if (parser.isSet(password) && parser.isSet(passwordFile))
+            throw UsageError("--password and --password-file: give only one of them");
+        if (parser.isSet(password))
+            return parser.value(password);
+        if (parser.isSet(passwordFile))
+            return passwordInFile(parser.value(passwordFile));
+        if (qEnvironmentVariableIsSet(kPasswordVariable))
+            return qEnvironmentVariable(kPasswordVariable);
+        return QStringLiteral("plovnigur");
+    }
+
+    // The first line, without its line end.
+    static QString passwordInFile(const QString& path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw UsageError(QStringLiteral("--password-file: cannot read %1: %2").arg(path, file.errorString()).toStdString());
+        QByteArray line = file.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty())
+            throw UsageError(QStringLiteral("--password-file: %1 holds no password").arg(path).toStdString());
+        return QString::fromUtf8(line);
     }
 };
 

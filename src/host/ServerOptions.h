@@ -3,6 +3,7 @@
 
 #include "Connection.h"
 #include "KelvoServerContainerUnit.h"
+#include "Log.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,7 +27,12 @@ struct ServerOptions {
     // The settings store's file; empty: the current user's store.
     QString settingsLocation;
     std::optional<std::int32_t> printWaybill;
+    logging::Level logLevel = logging::Level::Info;
 };
+
+// The environment variable a password may come in, when neither --password
+// nor --password-file gives one.
+inline constexpr char kPasswordVariable[] = "KELVO_PASSWORD";
 
 // A command line that cannot be used; the text says why.
 class UsageError : public std::runtime_error {

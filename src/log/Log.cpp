@@ -66,8 +66,10 @@ std::optional<Level> levelNamed(const QString& name)
 QByteArray eventLine(Level level, const char* event, std::initializer_list<Detail> details)
 {
     QByteArray line = QByteArray("level=") + kLevelNames[static_cast<size_t>(level)] + " event=" + event;
-    for (const auto& [key, value] : details)
-        line += QByteArray(" ") + key + '=' + valueText(value);
+    for (const auto& [key, value] : details) {
+        if (value.isValid())
+            line += QByteArray(" ") + key + '=' + valueText(value);
+    }
     return line;
 }
 

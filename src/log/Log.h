@@ -5,7 +5,8 @@
 // e.g.
 //   level=info event=waybill.created isn=12 number=9171900001 peer=10.0.0.7:40112
 // Thread-safe; a line is written whole. Events below the threshold are
-// dropped. Never give a password as a detail.
+// dropped. A detail whose value is a null QVariant is left out. Never give a
+// password as a detail.
 
 #include <QString>
 #include <QVariant>

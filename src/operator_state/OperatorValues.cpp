@@ -102,11 +102,11 @@ std::optional<std::int32_t> OperatorValues::hiddenDepartmentKey() const
 
 // --- The operator values in the settings store -----------------------------
 
-void restoreOperatorValues(const SettingsStore& store, OperatorValues& values)
+bool restoreOperatorValues(const SettingsStore& store, OperatorValues& values)
 {
     const std::optional<SettingsStore::Values> stored = store.read();
     if (!stored)
-        return;
+        return false;
     const QDate today = QDate::currentDate();
     values.setDateFrom(storedDate(*stored, settingNames::DateFrom).value_or(today));
     values.setDateTo(storedDate(*stored, settingNames::DateTo).value_or(today));
@@ -116,14 +116,15 @@ void restoreOperatorValues(const SettingsStore& store, OperatorValues& values)
         values.setHiddenDepartment(*key);
     if (const auto copies = storedInteger(*stored, settingNames::Copies))
         values.setCopies(*copies);
+    return true;
 }
 
-void saveOperatorValues(SettingsStore& store, const OperatorValues& operatorValues)
+bool saveOperatorValues(SettingsStore& store, const OperatorValues& operatorValues)
 {
     const OperatorSnapshot values = operatorValues.snapshot();
     const std::optional<std::int32_t> sendingKey = operatorValues.sendingDepartmentKey();
     const std::optional<std::int32_t> hiddenKey = operatorValues.hiddenDepartmentKey();
-    store.update([&](SettingsStore::Values& stored) {
+    return store.update([&](SettingsStore::Values& stored) {
         const auto putDate = [&](const char* name, const QDate& date) {
             if (date.isValid())
                 stored.insert(QLatin1String(name), date.toString(QLatin1String(kStoredDateFormat)));

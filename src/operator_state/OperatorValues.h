@@ -76,12 +76,12 @@ inline constexpr char kStoredDateFormat[] = "dd.MM.yyyy";
 // Restores the five values, each on its own: a date that is missing, not
 // text or not a date in the short date format becomes today's date; a key or
 // the copies that are missing or not a 32-bit integer stay as they are. When
-// the key cannot be opened nothing changes.
-void restoreOperatorValues(const SettingsStore& store, OperatorValues& values);
+// the key cannot be opened nothing changes and the answer is false.
+bool restoreOperatorValues(const SettingsStore& store, OperatorValues& values);
 
 // Saves the five values in one update, keeping the store's other values. A
 // lookup without a key value leaves its value as it was. When the key cannot
-// be opened nothing is saved.
-void saveOperatorValues(SettingsStore& store, const OperatorValues& values);
+// be opened nothing is saved and the answer is false.
+bool saveOperatorValues(SettingsStore& store, const OperatorValues& values);
 
 }  // namespace operator_state

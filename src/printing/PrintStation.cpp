@@ -5,15 +5,17 @@
 #include "WaybillStatements.h"
 
 #include "DbError.h"
+#include "Log.h"
 #include "Query.h"
 #include "ReportModel.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPrinterInfo>
 #include <QRegularExpression>
 
-#include <cstdio>
 #include <stdexcept>
 
 namespace printing {
@@ -27,10 +29,15 @@ void commitIfActive(db::Connection& connection)
         connection.transaction().commit();
 }
 
-void throwUnlessPrinted(engine::PrintResult result)
+PrintOutcome outcomeOf(engine::PrintResult result)
 {
-    if (result == engine::PrintResult::Cancelled)
-        throw PrintError("Printing was cancelled");
+    switch (result) {
+    case engine::PrintResult::Printed: return PrintOutcome::Printed;
+    case engine::PrintResult::NoPrinter: return PrintOutcome::NoPrinter;
+    case engine::PrintResult::NotPrinted: return PrintOutcome::NotPrinted;
+    case engine::PrintResult::Cancelled: return PrintOutcome::Cancelled;
+    }
+    return PrintOutcome::Failed;
 }
 
 QString waybillNumber(db::Connection& connection, std::int32_t waybillIsn)
@@ -39,6 +46,32 @@ QString waybillNumber(db::Connection& connection, std::int32_t waybillIsn)
     query.param(u"ISN").setValue(waybillIsn);
     query.open();
     return query.field(u"PZ_SERIJA").asString().trimmed() + query.field(u"NR_PAVADZ").asString().trimmed();
+}
+
+// The message of the exception in flight; call it only inside a catch block.
+QString currentMessage()
+{
+    try {
+        throw;
+    } catch (const db::DbError& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        return QString::fromStdString(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown failure");
+    }
+}
+
+// Whether the exception in flight says that the database connection is gone.
+bool currentFailureLostConnection()
+{
+    try {
+        throw;
+    } catch (const db::DbError& e) {
+        return e.connectionLost();
+    } catch (...) {
+        return false;
+    }
 }
 
 }  // namespace
@@ -54,20 +87,21 @@ QString pdfFileName(std::int32_t waybillIsn, const QString& waybillNumber, const
 
 DeviceFactory targetDevices(PrintTarget target)
 {
-    return [target = std::move(target)](db::Connection& connection,
-                                        std::int32_t waybillIsn) -> std::unique_ptr<engine::OutputDevice> {
-        if (target.pdfFolder.isEmpty())
-            return std::make_unique<engine::PrinterDevice>(target.printerName);
+    return [target = std::move(target)](std::int32_t waybillIsn, const QString& number) -> Destination {
+        if (target.pdfFolder.isEmpty()) {
+            const QString printer = target.printerName.isEmpty() ? QPrinterInfo::defaultPrinterName() : target.printerName;
+            return {std::make_unique<engine::PrinterDevice>(target.printerName),
+                    printer.isEmpty() ? QStringLiteral("no printer") : printer};
+        }
         QDir folder(target.pdfFolder);
         if (!folder.mkpath(QStringLiteral(".")))
             throw PrintError("Cannot make the folder " + target.pdfFolder.toStdString());
-        const QString number = waybillNumber(connection, waybillIsn);
         const QString name = pdfFileName(waybillIsn, number, QDateTime::currentDateTime());
         // The time has milliseconds; two jobs within one still get names of their own.
         QString path = folder.filePath(name);
         for (int n = 2; QFileInfo::exists(path); ++n)
             path = folder.filePath(QString(name).replace(QStringLiteral(".pdf"), QStringLiteral("-%1.pdf").arg(n)));
-        return std::make_unique<engine::PdfDevice>(path);
+        return {std::make_unique<engine::PdfDevice>(path), path};
     };
 }
 
@@ -112,41 +146,81 @@ engine::PrintProgress& PrintStation::alcoholProgress()
     return alcohol_->report().progress();
 }
 
-void PrintStation::printOnForm(db::Connection& PRECES_DB, std::int32_t waybillIsn, std::int32_t alcoholLines)
+void PrintStation::printOnForm(PrintEntry& entry, std::int32_t alcoholLines)
 {
-    const int copies = operatorValues_.snapshot().copies;  // read now
-    const std::unique_ptr<engine::OutputDevice> device = devices_(PRECES_DB, waybillIsn);
+    entry.copies = operatorValues_.snapshot().copies;  // read now
+    Destination destination = devices_(entry.waybillIsn, entry.waybillNumber);
+    entry.destination = destination.name;
     reports::WaybillForm& form = alcoholLines > 0 ? static_cast<reports::WaybillForm&>(*alcohol_) : *general_;
     try {
-        throwUnlessPrinted(form.printWaybill(waybillIsn, copies, *device));
+        entry.outcome = outcomeOf(form.printWaybill(entry.waybillIsn, entry.copies, *destination.device));
     } catch (const engine::EngineError& e) {
         throw PrintError(e.what());
     }
+    if (entry.outcome == PrintOutcome::Cancelled)
+        throw PrintError("Printing was cancelled");
 }
 
-void PrintStation::printRequest(std::int32_t waybillIsn, std::int32_t alcoholLines)
+void PrintStation::printRequest(std::int32_t waybillIsn, std::int32_t alcoholLines, const QString& peer)
 {
     const operator_state::PrintLock::Held printing = operatorDatabase_.printLock().acquire();
+    PrintEntry entry;
+    entry.startedAt = QDateTime::currentDateTime();
+    entry.waybillIsn = waybillIsn;
+    entry.form = alcoholLines > 0 ? QStringLiteral("alcohol") : QStringLiteral("general");
+    entry.peer = peer;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        printAndBlock(printing, entry, alcoholLines);
+    } catch (...) {
+        if (entry.outcome != PrintOutcome::Cancelled)
+            entry.outcome = PrintOutcome::Failed;
+        entry.error = currentMessage();
+        entry.durationMs = clock.elapsed();
+        journal_.add(entry);
+        throw;
+    }
+    entry.durationMs = clock.elapsed();
+    journal_.add(entry);
+}
+
+void PrintStation::printAndBlock(const operator_state::PrintLock::Held& printing, PrintEntry& entry,
+                                 std::int32_t alcoholLines)
+{
     db::Connection& PRECES_DB = operatorDatabase_.connection(printing);
     const operator_state::OperatorDatabase::DepartmentPositions kept = operatorDatabase_.departmentPositions(printing);
     try {
         commitIfActive(PRECES_DB);
-        printOnForm(PRECES_DB, waybillIsn, alcoholLines);
-        reports::blockWaybill(PRECES_DB, waybillIsn);
+        entry.waybillNumber = waybillNumber(PRECES_DB, entry.waybillIsn);
+        printOnForm(entry, alcoholLines);
+        reports::blockWaybill(PRECES_DB, entry.waybillIsn);
         commitIfActive(PRECES_DB);
     } catch (...) {
-        // A failed print still leaves the operator window with its lists;
-        // the print's own error is the one the client hears of.
-        try {
-            if (PRECES_DB.transaction().isActive())
-                PRECES_DB.transaction().rollback();
-            operatorDatabase_.reopenDepartmentLists(printing, kept);
-        } catch (const db::DbError& e) {
-            std::fprintf(stderr, "kelvo-server: department lists not reopened: %s\n", qUtf8Printable(e.message()));
-        }
+        if (currentFailureLostConnection())
+            PRECES_DB.detach();
+        recoverFromFailure(printing, kept);
         throw;
     }
     operatorDatabase_.reopenDepartmentLists(printing, kept);
+}
+
+// A failed print still leaves the operator window with its lists; the
+// print's own error is the one the client hears of. On a connection let go
+// the lists attach it anew, or else the next print does.
+void PrintStation::recoverFromFailure(const operator_state::PrintLock::Held& printing,
+                                      const operator_state::OperatorDatabase::DepartmentPositions& kept)
+{
+    db::Connection& PRECES_DB = operatorDatabase_.connection(printing);
+    try {
+        if (PRECES_DB.transaction().isActive())
+            PRECES_DB.transaction().rollback();
+        operatorDatabase_.reopenDepartmentLists(printing, kept);
+    } catch (const db::DbError& e) {
+        if (e.connectionLost())
+            PRECES_DB.detach();
+        logging::warning("department_lists.not_reopened", {{"error", e.message()}});
+    }
 }
 
 }  // namespace printing

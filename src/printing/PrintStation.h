@@ -8,6 +8,7 @@
 #include "OperatorDatabase.h"
 #include "OperatorValues.h"
 #include "PrintDevices.h"
+#include "PrintJournal.h"
 #include "PrintProgress.h"
 
 #include <QDateTime>
@@ -38,10 +39,16 @@ struct PrintTarget {
     QString pdfFolder;
 };
 
-// Makes the device for one print job of a waybill, anew for each print; a
-// PDF file is named after the waybill, read through PRECES_DB.
-using DeviceFactory =
-    std::function<std::unique_ptr<engine::OutputDevice>(db::Connection& PRECES_DB, std::int32_t waybillIsn)>;
+// The device of one print job, and where it goes as the journal names it:
+// the printer or the PDF file.
+struct Destination {
+    std::unique_ptr<engine::OutputDevice> device;
+    QString name;
+};
+
+// Makes the destination of one print job of a waybill, anew for each print;
+// a PDF file is named after the waybill's key and number.
+using DeviceFactory = std::function<Destination(std::int32_t waybillIsn, const QString& waybillNumber)>;
 
 DeviceFactory targetDevices(PrintTarget target);
 
@@ -59,8 +66,11 @@ public:
     // the alcohol form when it has alcohol lines, else on the general form,
     // in the operator's number of copies; blocks it through PRECES_DB;
     // commits; puts the department lists back on their rows. Throws
-    // PrintError or db::DbError; the lists are reopened either way.
-    void printRequest(std::int32_t waybillIsn, std::int32_t alcoholLines);
+    // PrintError or db::DbError; the lists are reopened either way. A failure
+    // that finds PRECES_DB lost lets the connection go, so that the next print
+    // attaches anew. Each print, whatever its outcome, adds an entry to the
+    // journal; `peer` is the client that asked.
+    void printRequest(std::int32_t waybillIsn, std::int32_t alcoholLines, const QString& peer = {});
 
     // The forms, for a holder of the print lock.
     reports::TPrParvietPZ& PrParvietPZ(const operator_state::PrintLock::Held& held);
@@ -69,9 +79,14 @@ public:
     // window follows them).
     engine::PrintProgress& generalProgress();
     engine::PrintProgress& alcoholProgress();
+    // The latest prints, for any thread.
+    PrintJournal& journal() { return journal_; }
 
 private:
-    void printOnForm(db::Connection& PRECES_DB, std::int32_t waybillIsn, std::int32_t alcoholLines);
+    void printAndBlock(const operator_state::PrintLock::Held& printing, PrintEntry& entry, std::int32_t alcoholLines);
+    void printOnForm(PrintEntry& entry, std::int32_t alcoholLines);
+    void recoverFromFailure(const operator_state::PrintLock::Held& printing,
+                            const operator_state::OperatorDatabase::DepartmentPositions& kept);
     void checkHeld(const operator_state::PrintLock::Held& held) const;
 
     const operator_state::OperatorValues& operatorValues_;
@@ -79,6 +94,7 @@ private:
     DeviceFactory devices_;
     std::unique_ptr<reports::TPrParvietPZ> general_;
     std::unique_ptr<reports::TPrParvAlkoholaPZ> alcohol_;
+    PrintJournal journal_;
 };
 
 // The PDF file name of a job: waybill key, number and time, so that jobs

@@ -1,6 +1,7 @@
 #include "KelvoServerMethodsUnit.h"
 
 #include "DbError.h"
+#include "Log.h"
 #include "OperatorValues.h"
 #include "SqlText.h"
 #include "WaybillCounter.h"
@@ -48,9 +49,8 @@ std::int32_t integerParam(db::Query& dataSet, QStringView name)
     const db::Param& param = requiredParam(dataSet, name);
     try {
         return param.value().toInt();
-    } catch (const std::invalid_argument&) {
-        throw InvalidParams(QStringLiteral("Parameter '%1': '%2' is not an integer")
-                                .arg(name, param.value().toString()));
+    } catch (const std::invalid_argument& e) {
+        throw InvalidParams(QStringLiteral("Parameter '%1': %2").arg(name, QString::fromUtf8(e.what())));
     }
 }
 
@@ -99,12 +99,15 @@ TKelvoServerMethods_EMPLOYEE::TKelvoServerMethods_EMPLOYEE(const ServiceContext&
             dataSet->setOnCalcFields([this, handler = entry.calcFields](db::Query& q) { (this->*handler)(q); });
         providers_.push_back({&entry, std::move(dataSet)});
     }
+    requestKeys_ = std::make_unique<RequestKeys>(connection_);
     connection_.attach();
 }
 
 TKelvoServerMethods_EMPLOYEE::~TKelvoServerMethods_EMPLOYEE()
 {
-    providers_.clear();  // the datasets go before their connection
+    // The statements go before their connection.
+    providers_.clear();
+    requestKeys_.reset();
     connection_.detach();
 }
 
@@ -138,7 +141,8 @@ Rows TKelvoServerMethods_EMPLOYEE::open(QStringView providerName, std::vector<db
 {
     Provider& p = provider(providerName, ProviderUse::Open);
     return guarded([&] {
-        db::Query& dataSet = prepare(p, std::move(params));
+        takeParams(p, std::move(params));
+        db::Query& dataSet = runHandler(p);
         dataSet.open();
         if (p.entry->afterOpen)
             (this->*p.entry->afterOpen)(dataSet);
@@ -152,16 +156,25 @@ namespace {
 
 constexpr int kRunsOnConcurrentUpdates = 5;
 
+Executed runStatement(db::Query& statement)
+{
+    Executed executed{statement.execute(), {}};
+    for (int i = 0; i < static_cast<int>(statement.columns().size()); ++i)
+        executed.returned.emplace_back(statement.columns()[static_cast<size_t>(i)].name, statement.value(i));
+    statement.close();
+    return executed;
+}
+
 // A statement that waited on another connection's update of the same row
 // fails when that one commits. In auto-commit mode the failed statement has
 // left nothing behind, so it runs again and changes the row as committed, as
 // it would have had the two come one after the other. Its handler is not run
 // again: a waybill keeps the number it was given.
-std::int64_t executeAfterConcurrentUpdates(db::Query& statement)
+Executed executeAfterConcurrentUpdates(db::Query& statement)
 {
     for (int run = 1;; ++run) {
         try {
-            return statement.execute();
+            return runStatement(statement);
         } catch (const db::DbError& e) {
             if (!e.updateConflict() || run == kRunsOnConcurrentUpdates)
                 throw;
@@ -171,10 +184,77 @@ std::int64_t executeAfterConcurrentUpdates(db::Query& statement)
 
 }  // namespace
 
-std::int64_t TKelvoServerMethods_EMPLOYEE::execute(QStringView providerName, std::vector<db::Param> params)
+Executed TKelvoServerMethods_EMPLOYEE::execute(QStringView providerName, std::vector<db::Param> params)
 {
     Provider& p = provider(providerName, ProviderUse::Execute);
-    return guarded([&] { return executeAfterConcurrentUpdates(prepare(p, std::move(params))); });
+    return guarded([&] {
+        takeParams(p, std::move(params));
+        return executeAfterConcurrentUpdates(runHandler(p));
+    });
+}
+
+// A conflict with another connection's update fails the whole unit of work
+// of a keyed execute, so the whole unit runs again, as in auto-commit mode
+// the statement alone would; the handler still runs only once.
+QByteArray TKelvoServerMethods_EMPLOYEE::executeOnce(const QString& requestKey, QStringView providerName,
+                                                     std::vector<db::Param> params, const AnswerText& answerText)
+{
+    Provider& p = provider(providerName, ProviderUse::Execute);
+    return guarded([&]() -> QByteArray {
+        takeParams(p, std::move(params));
+        const RequestFingerprint request{p.entry->providerName(), paramsHash(p.dataSet->params())};
+        requestKeys_->removeExpiredNowAndThen();
+        bool handled = false;
+        for (int run = 1;; ++run) {
+            try {
+                return runKeyed(p, requestKey, request, handled, answerText);
+            } catch (const db::DbError& e) {
+                if (!e.updateConflict() || run == kRunsOnConcurrentUpdates)
+                    throw;
+            }
+        }
+    });
+}
+
+// The key's row, the handler's statement and the kept answer in one unit of
+// work; a kept answer instead when the key was answered before.
+QByteArray TKelvoServerMethods_EMPLOYEE::runKeyed(Provider& provider, const QString& requestKey,
+                                                  const RequestFingerprint& request, bool& handled,
+                                                  const AnswerText& answerText)
+{
+    db::UnitOfWork unit(connection_);
+    const RequestKeys::Claim claim = requestKeys_->claim(requestKey, request);
+    switch (claim.outcome) {
+    case RequestKeys::Outcome::NoTable:
+        unit.commit();  // nothing was done in it
+        return answerText(executeUnkept(provider, requestKey, handled));
+    case RequestKeys::Outcome::Kept:
+        if (claim.kept.provider != request.provider || claim.kept.paramsHash != request.paramsHash)
+            throw InvalidParams(QStringLiteral("The request key '%1' was used for %2 with other parameters; "
+                                               "a new request needs a key of its own")
+                                    .arg(requestKey, claim.kept.provider));
+        logging::info("request.repeated", {{"key", requestKey}, {"provider", request.provider}});
+        return claim.answer;
+    case RequestKeys::Outcome::Claimed:
+        break;
+    }
+    db::Query& statement = handled ? *provider.dataSet : runHandler(provider);
+    handled = true;
+    const QByteArray answer = answerText(runStatement(statement));
+    requestKeys_->keep(requestKey, answer);
+    unit.commit();
+    return answer;
+}
+
+Executed TKelvoServerMethods_EMPLOYEE::executeUnkept(Provider& provider, const QString& requestKey, bool handled)
+{
+    if (!toldKeysMissing_)
+        logging::warning("request_keys.missing", {{"key", requestKey},
+                                                  {"provider", provider.entry->providerName()},
+                                                  {"detail", QStringLiteral("the database has no table KELVO_REQUESTS: "
+                                                                            "the request runs, a resent one again")}});
+    toldKeysMissing_ = true;
+    return executeAfterConcurrentUpdates(handled ? *provider.dataSet : runHandler(provider));
 }
 
 const db::Query& TKelvoServerMethods_EMPLOYEE::dataSet(QStringView suffix) const
@@ -199,11 +279,17 @@ TKelvoServerMethods_EMPLOYEE::Provider& TKelvoServerMethods_EMPLOYEE::provider(Q
     return *p;
 }
 
-db::Query& TKelvoServerMethods_EMPLOYEE::prepare(Provider& provider, std::vector<db::Param> params)
+db::Query& TKelvoServerMethods_EMPLOYEE::takeParams(Provider& provider, std::vector<db::Param> params)
 {
     db::Query& dataSet = *provider.dataSet;
     if (!params.empty())
         dataSet.setParams(std::move(params));
+    return dataSet;
+}
+
+db::Query& TKelvoServerMethods_EMPLOYEE::runHandler(Provider& provider)
+{
+    db::Query& dataSet = *provider.dataSet;
     if (provider.entry->prepare)
         (this->*provider.entry->prepare)(dataSet, context_.operatorValues->snapshot());
     checkStatementParams(dataSet);
@@ -250,7 +336,9 @@ void TKelvoServerMethods_EMPLOYEE::SQLDataSet_EMPLOYEEBeforeOpen(db::Query& data
                                                                  const operator_state::OperatorSnapshot& operatorValues)
 {
     const std::int32_t goods = integerParam(dataSet, u"ISPRECE");
-    const QString group = requiredParam(dataSet, u"GRUPA").value().toString();
+    // A null group stays null, so that it matches no department.
+    const db::Value& sentGroup = requiredParam(dataSet, u"GRUPA").value();
+    const db::Value group = sentGroup.isNull() ? db::Value() : db::Value(sentGroup.toString());
     dataSet.setSql(clauses({
         QStringLiteral("SELECT N_DEPART.KARTIBA, N_DEPART.GNOS NODALAUZ, O_PASPRC.ISN, O_PASPRC.DAUDZUMS, "
                        "O_PASPRC.APSTIPRIN_DAUDZ, O_PASPRC.ATKR_DAUDZ, O_PASPRC.ISPRECE, O_PASPRC.CENA, "
@@ -312,7 +400,8 @@ void TKelvoServerMethods_EMPLOYEE::DataSetProvider_O_PARPAVinsBeforeExecute(db::
     // counter moves), the sending department last.
     db::Param& number = requiredParam(dataSet, u"NR_PAVADZ");
     number.setType(db::Type::Text);
-    number.setValue(waybillNumberText(issueWaybillNumber(*context_.settingsStore)));
+    number.setValue(waybillNumberText(
+        issueWaybillNumber(*context_.settingsStore, [this] { return newestWaybillNumber(connection_); })));
     setParam(dataSet, u"ISNODALANO", db::Type::Integer, operatorValues.sendingDepartment);
 }
 

@@ -10,12 +10,16 @@
 
 #include "ProviderCatalogue.h"
 #include "Query.h"
+#include "RequestKeys.h"
 #include "ServiceContext.h"
 
+#include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace operator_state {
@@ -36,6 +40,13 @@ struct Rows {
     std::vector<std::vector<db::Value>> rows;
 };
 
+// What an execute did: the rows it affected and what its statement
+// returned, by column, in the statement's order (an insert's new keys).
+struct Executed {
+    std::int64_t rowsAffected = 0;
+    std::vector<std::pair<QString, db::Value>> returned;
+};
+
 class TKelvoServerMethods_EMPLOYEE {
 public:
     // Attaches SQLConnection_EMPLOYEE; throws db::DbError when it cannot.
@@ -53,7 +64,18 @@ public:
     // lost database connection fails the request and is attached anew by the
     // next one.
     Rows open(QStringView providerName, std::vector<db::Param> params);
-    std::int64_t execute(QStringView providerName, std::vector<db::Param> params);
+    Executed execute(QStringView providerName, std::vector<db::Param> params);
+
+    // The answer text of an execute, as the client receives it.
+    using AnswerText = std::function<QByteArray(const Executed&)>;
+    // An execute with a request key (see RequestKeys): the first time the key
+    // comes, the statement runs and its answer is kept with the key in one
+    // transaction; when it comes again the kept answer is returned and
+    // nothing runs. The key with another provider or other parameters is
+    // refused (InvalidParams). Without the table of keys the request runs
+    // as one without a key.
+    QByteArray executeOnce(const QString& requestKey, QStringView providerName, std::vector<db::Param> params,
+                           const AnswerText& answerText);
 
     // SQLDataSet_<suffix>, as the last request left it.
     const db::Query& dataSet(QStringView suffix) const;
@@ -73,15 +95,23 @@ private:
     };
 
     Provider& provider(QStringView providerName, ProviderUse use);
-    // The provider cycle up to the statement: parameters, handler, check.
-    db::Query& prepare(Provider& provider, std::vector<db::Param> params);
+    // The provider cycle up to the statement: the client's parameters, then
+    // the handler and the check that every parameter is there.
+    db::Query& takeParams(Provider& provider, std::vector<db::Param> params);
+    db::Query& runHandler(Provider& provider);
     template <typename Run>
     auto guarded(Run&& run);
     Rows packRows(Provider& provider);
+    QByteArray runKeyed(Provider& provider, const QString& requestKey, const RequestFingerprint& request,
+                        bool& handled, const AnswerText& answerText);
+    // A keyed execute while the database has no table of request keys.
+    Executed executeUnkept(Provider& provider, const QString& requestKey, bool handled);
 
     const ServiceContext& context_;
     db::Connection connection_;
     std::vector<Provider> providers_;
+    std::unique_ptr<RequestKeys> requestKeys_;
+    bool toldKeysMissing_ = false;  // the log says it once a session
 };
 
 }  // namespace service

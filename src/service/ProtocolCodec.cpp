@@ -64,12 +64,21 @@ QString jsonText(const QJsonValue& v)
     return QString::fromUtf8(json::jsonText(v));
 }
 
-// A number may also come as its text.
+// A number may also come as its text; a number written with a fraction of
+// zero (2.0) is whole as well.
 std::optional<qint64> wholeNumber(const QJsonValue& v)
 {
-    bool ok = isWholeNumber(v);
-    const qint64 n = v.isString() ? v.toString().trimmed().toLongLong(&ok) : v.toInteger();
-    return ok ? std::optional<qint64>(n) : std::nullopt;
+    if (v.isString()) {
+        bool ok = false;
+        const qint64 n = v.toString().trimmed().toLongLong(&ok);
+        return ok ? std::optional<qint64>(n) : std::nullopt;
+    }
+    if (isWholeNumber(v))
+        return v.toInteger();
+    const double d = v.toDouble();
+    if (v.isDouble() && std::trunc(d) == d && d >= -9.2233720368547758e18 && d < 9.2233720368547758e18)
+        return static_cast<qint64>(d);
+    return std::nullopt;
 }
 
 std::optional<double> anyNumber(const QJsonValue& v)
@@ -133,22 +142,45 @@ db::Type paramType(const QString& name, const QString& typeName)
     throw badValue(name, QStringLiteral("unknown type '%1'").arg(typeName));
 }
 
-db::Param listedParam(const QJsonValue& entry)
+bool declaredInteger(const std::vector<DeclaredParam>& declared, const QString& name)
+{
+    return std::any_of(declared.begin(), declared.end(), [&](const DeclaredParam& p) {
+        return p.type == db::Type::Integer && p.name.compare(name, Qt::CaseInsensitive) == 0;
+    });
+}
+
+// A parameter sent with the type `type`, or without one (undefined or null).
+db::Param decodedParam(const QString& name, const QJsonValue& type, const QJsonValue& value,
+                       const std::vector<DeclaredParam>& declared)
+{
+    db::Param param(name);
+    const bool untyped = type.isUndefined() || type.isNull();
+    if (declaredInteger(declared, name) && !untypedValue(name, value).isNull()) {
+        if (!wholeNumber(value))
+            throw badValue(name, QStringLiteral("%1 is not a whole number").arg(jsonText(value)));
+        if (untyped) {
+            param.setType(db::Type::Integer);
+            param.setValue(typedValue(name, db::Type::Integer, value));
+            return param;
+        }
+    }
+    if (untyped) {
+        param.setValue(untypedValue(name, value));
+    } else {
+        const db::Type sentType = paramType(name, type.toString());
+        param.setType(sentType);
+        param.setValue(typedValue(name, sentType, value));
+    }
+    return param;
+}
+
+db::Param listedParam(const QJsonValue& entry, const std::vector<DeclaredParam>& declared)
 {
     const QJsonObject object = entry.toObject();
     const QString name = object.value(u"name").toString();
     if (!entry.isObject() || name.isEmpty())
         throw InvalidParams(QStringLiteral("A parameter of the list is an object with a name"));
-    db::Param param(name);
-    const QJsonValue type = object.value(u"type");
-    if (type.isUndefined() || type.isNull()) {
-        param.setValue(untypedValue(name, object.value(u"value")));
-    } else {
-        const db::Type declared = paramType(name, type.toString());
-        param.setType(declared);
-        param.setValue(typedValue(name, declared, object.value(u"value")));
-    }
-    return param;
+    return decodedParam(name, object.value(u"type"), object.value(u"value"), declared);
 }
 
 // Milliseconds only where there are some.
@@ -262,18 +294,16 @@ void appendRow(QByteArray& out, const std::vector<db::Value>& row)
 
 }  // namespace
 
-std::vector<db::Param> decodeParams(const QJsonValue& params)
+std::vector<db::Param> decodeParams(const QJsonValue& params, const std::vector<DeclaredParam>& declared)
 {
     std::vector<db::Param> list;
     if (params.isArray()) {
         for (const QJsonValue& entry : params.toArray())
-            list.push_back(listedParam(entry));
+            list.push_back(listedParam(entry, declared));
     } else if (params.isObject()) {
         const QJsonObject object = params.toObject();
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            list.emplace_back(it.key());
-            list.back().setValue(untypedValue(it.key(), it.value()));
-        }
+        for (auto it = object.begin(); it != object.end(); ++it)
+            list.push_back(decodedParam(it.key(), QJsonValue::Undefined, it.value(), declared));
     } else if (!params.isUndefined() && !params.isNull()) {
         throw InvalidParams(QStringLiteral("The parameters are an array or an object"));
     }
@@ -308,6 +338,18 @@ QByteArray encodeRows(const Rows& rows)
     }
     out.append("]}");
     return out;
+}
+
+QByteArray encodeExecuted(const Executed& executed)
+{
+    QJsonObject answer{{u"rowsAffected"_qs, static_cast<qint64>(executed.rowsAffected)}};
+    for (const auto& [name, value] : executed.returned) {
+        // Written as the values of rows are.
+        QByteArray text;
+        appendValue(text, value);
+        answer.insert(name, QJsonDocument::fromJson('[' + text + ']').array().first());
+    }
+    return json::jsonText(answer);
 }
 
 QJsonArray encodeCatalogue()

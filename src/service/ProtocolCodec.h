@@ -22,7 +22,13 @@ namespace service::codec {
 // name to value; undefined or null: no parameters. Throws InvalidParams for
 // a value that is a boolean, an array or an object, an unknown type, or a
 // value that does not convert to its type.
-std::vector<db::Param> decodeParams(const QJsonValue& params);
+//
+// `declared`: the parameters of the provider. A value for one it declares
+// an integer must be a whole number (a JSON number without a fraction, or
+// the digits as a string), whatever type it is sent with; one sent without
+// a type is read as an integer, so both forms of `P` read it alike and
+// nothing is rounded.
+std::vector<db::Param> decodeParams(const QJsonValue& params, const std::vector<DeclaredParam>& declared = {});
 
 QJsonObject encodeColumn(const db::Column& column);
 // The JSON text {"columns": [...], "rows": [[...], ...]}, written straight
@@ -30,6 +36,9 @@ QJsonObject encodeColumn(const db::Column& column);
 // much as its query), byte for byte as QJsonDocument writes the same values:
 // NaN and infinities, which JSON lacks, as null.
 QByteArray encodeRows(const Rows& rows);
+// {"rowsAffected": n} with what the statement returned beside it, e.g.
+// {"ISN":12,"NR_PAVADZ":"9171900003","rowsAffected":1}.
+QByteArray encodeExecuted(const Executed& executed);
 // Name, use (open or execute) and parameters with their declared types.
 QJsonArray encodeCatalogue();
 

@@ -51,7 +51,8 @@ std::vector<ProviderEntry> makeCatalogue()
          {}, &T::SQLDataSet_O_PARPAVBeforeOpen},
         {u"O_PARPAVins"_qs, Execute,
          u"INSERT INTO O_PARPAV (DATUMS, ISNODALANO, ISNODALAUZ, PZ_SERIJA, NR_PAVADZ) "
-         "VALUES (:DATUMS, :ISNODALANO, :ISNODALAUZ, 'PL', :NR_PAVADZ)"_qs,
+         "VALUES (:DATUMS, :ISNODALANO, :ISNODALAUZ, 'PL', :NR_PAVADZ) "
+         "RETURNING ISN, NR_PAVADZ"_qs,
          {{u"DATUMS"_qs, AsSent}, {u"ISNODALANO"_qs, AsSent}, {u"ISNODALAUZ"_qs, AsSent}, {u"NR_PAVADZ"_qs, AsSent}},
          {}, &T::DataSetProvider_O_PARPAVinsBeforeExecute},
         {u"O_PASPRCupd"_qs, Execute,
@@ -59,7 +60,8 @@ std::vector<ProviderEntry> makeCatalogue()
          {{u"ATKR_DAUDZ"_qs, Type::Double}, {u"ISPASPRC"_qs, Type::Integer}, {u"ISN"_qs, Type::Integer}}},
         {u"O_PARPRCins"_qs, Execute,
          u"INSERT INTO O_PARPRC (ISPARVPAV, ISPRECE, PARD_CENA, CENA, DAUDZUMS, NODOKLIS, ISSERTIF) "
-         "VALUES (:ISPARVPAV, :ISPRECE, :PARD_CENA, :CENA, :DAUDZUMS, :NODOKLIS, :ISSERTIF)"_qs,
+         "VALUES (:ISPARVPAV, :ISPRECE, :PARD_CENA, :CENA, :DAUDZUMS, :NODOKLIS, :ISSERTIF) "
+         "RETURNING ISN"_qs,
          {{u"ISPARVPAV"_qs, Type::Integer}, {u"ISPRECE"_qs, Type::Integer}, {u"PARD_CENA"_qs, Type::Double},
           {u"CENA"_qs, Type::Double}, {u"DAUDZUMS"_qs, Type::Double}, {u"NODOKLIS"_qs, Type::Double},
           {u"ISSERTIF"_qs, Type::Integer}}},
@@ -93,6 +95,15 @@ const std::vector<ProviderEntry>& providerCatalogue()
 {
     static const std::vector<ProviderEntry> catalogue = makeCatalogue();
     return catalogue;
+}
+
+const ProviderEntry* findProvider(QStringView providerName)
+{
+    for (const ProviderEntry& entry : providerCatalogue()) {
+        if (entry.providerName() == providerName)
+            return &entry;
+    }
+    return nullptr;
 }
 
 }  // namespace service

@@ -3,7 +3,9 @@
 // DataSetProvider_<suffix> runs the dataset SQLDataSet_<suffix>. This table is
 // the service's external interface: names, use, statements, the parameters
 // each dataset declares, persistent fields and the handlers that rewrite or
-// complete a request.
+// complete a request. The inserts return the keys they gave the new row
+// (RETURNING), so that a client never has to read them back afterwards,
+// where another client's insert could come in between.
 
 #include "Value.h"
 
@@ -64,6 +66,8 @@ struct ProviderEntry {
 };
 
 const std::vector<ProviderEntry>& providerCatalogue();
+// The entry of a provider by its name; null when there is none.
+const ProviderEntry* findProvider(QStringView providerName);
 
 // SQLDataSet_drukat's statement: the waybill :ISN with the number of its
 // alcohol lines (SKAITS), which chooses the form it prints on.

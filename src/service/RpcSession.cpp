@@ -3,7 +3,9 @@
 #include "DbError.h"
 #include "JsonText.h"
 #include "KelvoServerMethodsUnit.h"
+#include "Log.h"
 #include "ProtocolCodec.h"
+#include "RequestKeys.h"
 #include "ScanThreads.h"
 #include "WaybillCounter.h"
 
@@ -11,7 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <algorithm>
+#include <optional>
 
 namespace service {
 
@@ -54,26 +56,41 @@ QString textArgument(const QJsonValue& params)
 struct ProviderRequest {
     QString provider;
     std::vector<db::Param> params;
+    std::optional<QString> requestKey;
 };
 
-// {"provider": "DataSetProvider_...", "params": P}
-ProviderRequest providerRequest(const QJsonValue& params)
+// {"provider": "DataSetProvider_...", "params": P, "requestKey": "..."}; the
+// key only where it is taken.
+ProviderRequest providerRequest(const QJsonValue& params, bool takesRequestKey)
 {
-    const QJsonValue provider = params.toObject().value(u"provider");
+    const QJsonObject request = params.toObject();
+    const QJsonValue provider = request.value(u"provider");
     if (!provider.isString())
         throw InvalidParams(QStringLiteral("open and execute take {\"provider\": name, \"params\": list}"));
-    return {provider.toString(), codec::decodeParams(params.toObject().value(u"params"))};
+    static const std::vector<DeclaredParam> kUnknownProvider;
+    const ProviderEntry* entry = findProvider(provider.toString());
+    ProviderRequest decoded{provider.toString(),
+                            codec::decodeParams(request.value(u"params"), entry ? entry->params : kUnknownProvider),
+                            std::nullopt};
+    const QJsonValue key = request.value(u"requestKey");
+    if (key.isUndefined() || key.isNull())
+        return decoded;
+    if (!takesRequestKey)
+        throw InvalidParams(QStringLiteral("Only an execute takes a request key"));
+    if (!key.isString() || !isValidRequestKey(key.toString()))
+        throw InvalidParams(QStringLiteral("A request key is a text of 1 to %1 printable ASCII characters without blanks")
+                                .arg(kMaxRequestKeyLength));
+    decoded.requestKey = key.toString();
+    return decoded;
 }
 
-// False for a name no provider has.
 bool scansWholeRange(QStringView providerName)
 {
-    const std::vector<ProviderEntry>& catalogue = providerCatalogue();
-    return std::any_of(catalogue.begin(), catalogue.end(), [&](const ProviderEntry& entry) {
-        return entry.scansWholeRange && entry.providerName() == providerName;
-    });
+    const ProviderEntry* entry = findProvider(providerName);
+    return entry && entry->scansWholeRange;
 }
 
+// The number the insert handler gave the waybill just created.
 }  // namespace
 
 rpc::Failure rpc::currentFailure()
@@ -139,6 +156,11 @@ QByteArray RpcSession::handle(const QByteArray& line)
             answer = resultLine(answerId, (this->*run)(params));
         } catch (...) {
             const rpc::Failure failure = rpc::currentFailure();
+            if (failure.code == rpc::DatabaseError)
+                logging::warning("request.failed", {{"peer", context_.peer},
+                                                    {"method", method.toString()},
+                                                    {"provider", params.toObject().value(u"provider").toString()},
+                                                    {"error", failure.message}});
             answer = rpc::errorLine(answerId, failure.code, failure.message);
         }
     } else {
@@ -185,16 +207,45 @@ QByteArray RpcSession::reverseString(const QJsonValue& params)
 
 QByteArray RpcSession::open(const QJsonValue& params)
 {
-    ProviderRequest request = providerRequest(params);
+    ProviderRequest request = providerRequest(params, false);
     const auto answer = [&] { return codec::encodeRows(methods().open(request.provider, std::move(request.params))); };
     return scansWholeRange(request.provider) ? runOnScanThread(answer) : answer();
 }
 
+void RpcSession::logCreatedWaybill(const QString& provider, const Executed& executed) const
+{
+    if (executed.rowsAffected <= 0 || provider != u"DataSetProvider_O_PARPAVins")
+        return;
+    QVariant isn;
+    QVariant number;
+    for (const auto& [name, value] : executed.returned) {
+        if (name == u"ISN")
+            isn = value.toString();
+        else if (name == u"NR_PAVADZ")
+            number = value.toString();
+    }
+    logging::info("waybill.created", {{"isn", isn}, {"number", number}, {"peer", context_.peer}});
+}
+
 QByteArray RpcSession::execute(const QJsonValue& params)
 {
-    ProviderRequest request = providerRequest(params);
-    const std::int64_t rows = methods().execute(request.provider, std::move(request.params));
-    return json::jsonText(QJsonObject{{u"rowsAffected"_qs, static_cast<qint64>(rows)}});
+    ProviderRequest request = providerRequest(params, true);
+    if (!request.requestKey) {
+        const Executed executed = methods().execute(request.provider, std::move(request.params));
+        logCreatedWaybill(request.provider, executed);
+        return codec::encodeExecuted(executed);
+    }
+    // The statement runs only the first time a key comes; a kept answer
+    // created nothing now.
+    std::optional<Executed> ran;
+    const QByteArray answer = methods().executeOnce(*request.requestKey, request.provider, std::move(request.params),
+                                                    [&ran](const Executed& executed) {
+                                                        ran = executed;
+                                                        return codec::encodeExecuted(executed);
+                                                    });
+    if (ran)
+        logCreatedWaybill(request.provider, *ran);
+    return answer;
 }
 
 QByteArray RpcSession::providers(const QJsonValue&)

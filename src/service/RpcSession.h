@@ -25,6 +25,7 @@
 namespace service {
 
 class TKelvoServerMethods_EMPLOYEE;
+struct Executed;
 
 namespace rpc {
 // JSON-RPC error codes.
@@ -73,6 +74,8 @@ private:
     QByteArray open(const QJsonValue& params);
     QByteArray execute(const QJsonValue& params);
     QByteArray providers(const QJsonValue& params);
+    // The log line of a waybill the execute created.
+    void logCreatedWaybill(const QString& provider, const Executed& executed) const;
 
     const ServiceContext& context_;
     std::unique_ptr<TKelvoServerMethods_EMPLOYEE> methods_;

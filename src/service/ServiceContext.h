@@ -5,6 +5,8 @@
 
 #include "Connection.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -34,6 +36,9 @@ struct ServiceContext {
     // db::DbError it throws reaches the client as a database error, any other
     // failure as a print failure.
     std::function<void(std::int32_t waybillIsn, std::int32_t alcoholLines)> printWaybill;
+    // The client's address and port, for the session's log lines; empty
+    // outside a connection.
+    QString peer;
 };
 
 }  // namespace service

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "My_proc.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,11 @@ std::ostream& operator<<(std::ostream& out, const DateCase& c)
 
 class DateInWordsTest : public testing::TestWithParam<DateCase> {};
 
+std::string dateCaseName(const testing::TestParamInfo<DateCase>& info)
+{
+    return "day_" + testsupport::numberName(info.param.dayCount);
+}
+
 TEST_P(DateInWordsTest, WritesYearDayAndMonth)
 {
     EXPECT_EQ(common::DateInWords(GetParam().dayCount).toStdString(), GetParam().expected);
@@ -39,7 +45,8 @@ INSTANTIATE_TEST_SUITE_P(Dates, DateInWordsTest, testing::Values(
     DateCase{45284, "2023.gada 24.decembrī"},
     DateCase{1, "1899.gada 31.decembrī"},
     DateCase{-693593, "0001.gada 01.janvārī"},
-    DateCase{2958465, "9999.gada 31.decembrī"}));
+    DateCase{2958465, "9999.gada 31.decembrī"}),
+    dateCaseName);
 
 // The time of day plays no part; before the origin it counts forward from
 // the day's start, so -1.75 is still 29 December.
@@ -47,14 +54,16 @@ INSTANTIATE_TEST_SUITE_P(TimesOfDay, DateInWordsTest, testing::Values(
     DateCase{42969.75, "2017.gada 22.augustā"},
     DateCase{42969.999999, "2017.gada 22.augustā"},
     DateCase{-1, "1899.gada 29.decembrī"},
-    DateCase{-1.75, "1899.gada 29.decembrī"}));
+    DateCase{-1.75, "1899.gada 29.decembrī"}),
+    dateCaseName);
 
 INSTANTIATE_TEST_SUITE_P(EmptyDates, DateInWordsTest, testing::Values(
     DateCase{0, ""},
     DateCase{0.5, ""},
     DateCase{0.999999, ""},
     DateCase{-0.25, ""},
-    DateCase{-0.999999, ""}));
+    DateCase{-0.999999, ""}),
+    dateCaseName);
 
 TEST(DateInWordsRange, DaysOutsideTheFourDigitYearsThrow)
 {

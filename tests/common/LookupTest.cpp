@@ -2,6 +2,7 @@
 
 #include "DbError.h"
 #include "Query.h"
+#include "CaseName.h"
 #include "TestDatabase.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +104,7 @@ TEST_F(GetFieldByIsnTest, AMisspeltNameGivesEmptyTextAfterOneNotice)
 }
 
 struct CharsetCase {
+    const char* name;
     const char* insert;  // the N_ISI row, or nothing for an empty table
     int expected;
 };
@@ -124,12 +126,13 @@ TEST_P(ReportFontCharsetTest, IsCyrillicOnlyForExactlyT)
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, ReportFontCharsetTest, testing::Values(
-    CharsetCase{"INSERT INTO N_ISI (ISN, ISIRUSFONT) VALUES (1, 'T')", common::CyrillicCharset},
-    CharsetCase{"INSERT INTO N_ISI (ISN, ISIRUSFONT) VALUES (1, 't')", common::BalticCharset},
-    CharsetCase{"INSERT INTO N_ISI (ISN, ISIRUSFONT) VALUES (1, 'F')", common::BalticCharset},
-    CharsetCase{"INSERT INTO N_ISI (ISN, ISIRUSFONT) VALUES (1, '')", common::BalticCharset},
-    CharsetCase{"INSERT INTO N_ISI (ISN, ISIRUSFONT) VALUES (1, NULL)", common::BalticCharset},
-    CharsetCase{"", common::BalticCharset}));
+    CharsetCase{"UpperT", "INSERT INTO N_ISI (ISN, ISIRUSFONT) VALUES (1, 'T')", common::CyrillicCharset},
+    CharsetCase{"LowerT", "INSERT INTO N_ISI (ISN, ISIRUSFONT) VALUES (1, 't')", common::BalticCharset},
+    CharsetCase{"F", "INSERT INTO N_ISI (ISN, ISIRUSFONT) VALUES (1, 'F')", common::BalticCharset},
+    CharsetCase{"Empty", "INSERT INTO N_ISI (ISN, ISIRUSFONT) VALUES (1, '')", common::BalticCharset},
+    CharsetCase{"Null", "INSERT INTO N_ISI (ISN, ISIRUSFONT) VALUES (1, NULL)", common::BalticCharset},
+    CharsetCase{"NoRow", "", common::BalticCharset}),
+    testsupport::CaseName());
 
 TEST(ReportFontCharset, LetsDatabaseErrorsThrough)
 {

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "Sumlat.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,12 @@ std::ostream& operator<<(std::ostream& out, const AmountCase& c)
 }
 
 class AmountInWordsTest : public testing::TestWithParam<AmountCase> {};
+
+std::string amountCaseName(const testing::TestParamInfo<AmountCase>& info)
+{
+    const AmountCase& c = info.param;
+    return testsupport::identifier("amount " + testsupport::numberName(c.amount) + ' ' + c.currencyCode + ' ' + c.subUnitWord);
+}
 
 TEST_P(AmountInWordsTest, WritesTheAmount)
 {
@@ -51,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(WaybillTotals, AmountInWordsTest, testing::Values(
     AmountCase{1021001, "", "", "** Viens miljons divdesmit viens tūkstotis viens lats 00 santīmi"},
     AmountCase{2345678, "", "",
                "** Divi miljoni trīs simti četrdesmit pieci tūkstoši seši simti septiņdesmit astoņi lati 00 santīmi"},
-    AmountCase{1000000000, "", "", outOfRange}));
+    AmountCase{1000000000, "", "", outOfRange}),
+    amountCaseName);
 
 INSTANTIATE_TEST_SUITE_P(OtherCurrencies, AmountInWordsTest, testing::Values(
     AmountCase{100.5, "USD", "", "** Viens simts USD 50 centi"},
@@ -69,7 +77,8 @@ INSTANTIATE_TEST_SUITE_P(OtherCurrencies, AmountInWordsTest, testing::Values(
     // The caller's sub-unit word only with LATI, and no singular for it.
     AmountCase{1.01, "Lati", "cents", "** Viens LATI 01 cents"},
     AmountCase{21, "LATI", "", "** Divdesmit viens LATI 00 "},
-    AmountCase{1.01, "USD", "cents", "** Viens USD 01 centi"}));
+    AmountCase{1.01, "USD", "cents", "** Viens USD 01 centi"}),
+    amountCaseName);
 
 INSTANTIATE_TEST_SUITE_P(Teens, AmountInWordsTest, testing::Values(
     AmountCase{10, "", "", "** Desmit lati 00 santīmi"},
@@ -84,7 +93,8 @@ INSTANTIATE_TEST_SUITE_P(Teens, AmountInWordsTest, testing::Values(
     AmountCase{111, "", "", "** Viens simts vienpadsmit lati 00 santīmi"},
     AmountCase{11000, "", "", "** Vienpadsmit tūkstoši lati 00 santīmi"},
     AmountCase{11000000, "", "", "** Vienpadsmit miljoni lati 00 santīmi"},
-    AmountCase{11011011, "", "", "** Vienpadsmit miljoni vienpadsmit tūkstoši vienpadsmit lati 00 santīmi"}));
+    AmountCase{11011011, "", "", "** Vienpadsmit miljoni vienpadsmit tūkstoši vienpadsmit lati 00 santīmi"}),
+    amountCaseName);
 
 INSTANTIATE_TEST_SUITE_P(TensAndHundreds, AmountInWordsTest, testing::Values(
     AmountCase{20, "", "", "** Divdesmit lati 00 santīmi"},
@@ -105,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(TensAndHundreds, AmountInWordsTest, testing::Values(
     AmountCase{800, "", "", "** Astoņi simti lati 00 santīmi"},
     AmountCase{900, "", "", "** Deviņi simti lati 00 santīmi"},
     AmountCase{20000, "", "", "** Divdesmit tūkstoši lati 00 santīmi"},
-    AmountCase{300000000, "", "", "** Trīs simti miljoni lati 00 santīmi"}));
+    AmountCase{300000000, "", "", "** Trīs simti miljoni lati 00 santīmi"}),
+    amountCaseName);
 
 // A group ending in 1 but not 11 takes the singular.
 INSTANTIATE_TEST_SUITE_P(Singulars, AmountInWordsTest, testing::Values(
@@ -115,7 +126,8 @@ INSTANTIATE_TEST_SUITE_P(Singulars, AmountInWordsTest, testing::Values(
     AmountCase{1000001, "", "", "** Viens miljons viens lats 00 santīmi"},
     AmountCase{341000000, "", "", "** Trīs simti četrdesmit viens miljons lati 00 santīmi"},
     AmountCase{2000000, "", "", "** Divi miljoni lati 00 santīmi"},
-    AmountCase{1001000, "", "", "** Viens miljons viens tūkstotis lati 00 santīmi"}));
+    AmountCase{1001000, "", "", "** Viens miljons viens tūkstotis lati 00 santīmi"}),
+    amountCaseName);
 
 INSTANTIATE_TEST_SUITE_P(Limits, AmountInWordsTest, testing::Values(
     AmountCase{0.01, "", "", "** Nulle lati 01 santīms"},
@@ -131,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(Limits, AmountInWordsTest, testing::Values(
     AmountCase{999999999.991, "", "", outOfRange},
     AmountCase{-1000000000, "", "", outOfRange},
     AmountCase{std::numeric_limits<double>::infinity(), "", "", outOfRange},
-    AmountCase{std::numeric_limits<double>::quiet_NaN(), "", "", outOfRange}));
+    AmountCase{std::numeric_limits<double>::quiet_NaN(), "", "", outOfRange}),
+    amountCaseName);
 
 INSTANTIATE_TEST_SUITE_P(Cents, AmountInWordsTest, testing::Values(
     AmountCase{0.11, "", "", "** Nulle lati 11 santīmi"},
@@ -153,6 +166,7 @@ INSTANTIATE_TEST_SUITE_P(Cents, AmountInWordsTest, testing::Values(
     AmountCase{0.125, "", "", "** Nulle lati 13 santīmi"},
     AmountCase{2.6749, "", "", "** Divi lati 67 santīmi"},
     AmountCase{19.995, "", "", "** Divdesmit lati 00 santīmi"},
-    AmountCase{999999.995, "", "", "** Viens miljons lati 00 santīmi"}));
+    AmountCase{999999.995, "", "", "** Viens miljons lati 00 santīmi"}),
+    amountCaseName);
 
 }  // namespace

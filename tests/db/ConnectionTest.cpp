@@ -42,6 +42,20 @@ void removeAttachment(const TestDatabase& database, std::int64_t attachment)
     kill.execute();
 }
 
+// Whether a statement of attachment `attachment` is running and has waited
+// for a record lock, as the monitoring tables of `monitor` see it now.
+bool waitsForARecordLock(Connection& monitor, std::int64_t attachment)
+{
+    Query q(monitor, QStringLiteral(
+        "SELECT COUNT(*) FROM MON$STATEMENTS S JOIN MON$RECORD_STATS R ON R.MON$STAT_ID = S.MON$STAT_ID"
+        " WHERE S.MON$ATTACHMENT_ID = :A AND S.MON$STATE = 1 AND R.MON$RECORD_WAITS > 0"));
+    q.param(u"A").setValue(attachment);
+    q.open();
+    const bool waiting = q.field(0).asInteger() > 0;
+    monitor.transaction().commit();  // the next look takes a new snapshot
+    return waiting;
+}
+
 }  // namespace
 
 class DatabaseTest : public ::testing::Test {
@@ -312,25 +326,135 @@ TEST_F(DatabaseTest, RollbackDiscardsExplicitWork)
     EXPECT_EQ(count.field(0).asInteger(), 0);
 }
 
+namespace {
+
+std::int64_t count(Connection& c, const char* sql)
+{
+    Query q(c, QString::fromLatin1(sql));
+    q.open();
+    return q.field(0).asInt64();
+}
+
+}  // namespace
+
+TEST_F(DatabaseTest, AUnitOfWorkTakesEffectWholeOrNotAtAll)
+{
+    auto c = database.connect();
+    auto reader = database.connect();
+    const char* const clients = "SELECT COUNT(*) FROM N_KLIENT";
+    {
+        UnitOfWork unit(*c);
+        Query(*c, QStringLiteral("INSERT INTO N_KLIENT (GNOS) VALUES ('a')")).execute();
+        Query(*c, QStringLiteral("INSERT INTO N_KLIENT (GNOS) VALUES ('b')")).execute();
+        EXPECT_EQ(count(*c, clients), 2);
+        EXPECT_EQ(count(*reader, clients), 0);  // not committed yet
+    }  // left without commit(): rolled back
+    EXPECT_EQ(count(*reader, clients), 0);
+    EXPECT_EQ(count(*c, clients), 0);
+
+    Query open(*c, QStringLiteral("SELECT GNOS FROM N_KLIENT"));
+    {
+        UnitOfWork unit(*c);
+        Query(*c, QStringLiteral("INSERT INTO N_KLIENT (GNOS) VALUES ('a')")).execute();
+        open.open();
+        // Read committed: another connection's commit shows at once.
+        Query(*reader, QStringLiteral("INSERT INTO N_KLIENT (GNOS) VALUES ('other')")).execute();
+        EXPECT_EQ(count(*c, clients), 2);
+        unit.commit();
+        EXPECT_FALSE(open.isOpen());  // the commit closed it
+    }
+    EXPECT_EQ(count(*reader, clients), 2);
+
+    // Afterwards every statement is committed on its own again.
+    Query(*c, QStringLiteral("INSERT INTO N_KLIENT (GNOS) VALUES ('c')")).execute();
+    EXPECT_EQ(count(*reader, clients), 3);
+
+    auto snapshot = database.connect(TransactionMode::Explicit);
+    EXPECT_THROW(UnitOfWork{*snapshot}, DbError);
+}
+
+TEST_F(DatabaseTest, AStatementWithReturningLeavesItsRowAsTheDatasets)
+{
+    auto c = database.connect();
+    Query insert(*c, QStringLiteral("INSERT INTO N_KLIENT (GNOS) VALUES (:GNOS) RETURNING ISN, GNOS"));
+    for (const std::int32_t expected : {1, 2}) {
+        insert.param(u"GNOS").setValue(QStringLiteral("k%1").arg(expected));
+        EXPECT_EQ(insert.execute(), 1);
+        ASSERT_TRUE(insert.isOpen());
+        ASSERT_EQ(insert.recordCount(), 1);
+        EXPECT_EQ(insert.field(u"ISN").value(), Value(expected));  // the key the trigger gave
+        EXPECT_EQ(insert.field(u"GNOS").asString(), QStringLiteral("k%1").arg(expected));
+    }
+
+    Query update(*c, QStringLiteral("UPDATE N_KLIENT SET GNOS = 'x' WHERE ISN = :ISN RETURNING ISN"));
+    update.param(u"ISN").setValue(std::int32_t{99});
+    EXPECT_EQ(update.execute(), 0);
+    EXPECT_TRUE(update.field(u"ISN").isNull());
+
+    // A statement without RETURNING leaves no row.
+    Query plain(*c, QStringLiteral("UPDATE N_KLIENT SET GNOS = 'y' WHERE ISN = 1"));
+    EXPECT_EQ(plain.execute(), 1);
+    EXPECT_FALSE(plain.isOpen());
+    EXPECT_TRUE(plain.columns().empty());
+}
+
+TEST_F(DatabaseTest, AFetchThatFailedHalfWayLeavesNoRowsForTheNextOpen)
+{
+    database.run(QStringLiteral("INSERT INTO N_KLIENT (ISN, GNOS) VALUES (1, '1');"
+                                "INSERT INTO N_KLIENT (ISN, GNOS) VALUES (2, '2');"
+                                "INSERT INTO N_KLIENT (ISN, GNOS) VALUES (3, 'x')"));
+    auto c = database.connect();
+    Query numbers(*c, QStringLiteral("SELECT CAST(GNOS AS INTEGER) N FROM N_KLIENT ORDER BY ISN"));
+    EXPECT_THROW(numbers.open(), DbError);
+    Query(*c, QStringLiteral("DELETE FROM N_KLIENT WHERE ISN = 3")).execute();
+    numbers.open();
+    EXPECT_EQ(numbers.recordCount(), 2);
+}
+
+TEST_F(DatabaseTest, ADuplicateKeyAndAnUnknownTableAreTold)
+{
+    database.run(QStringLiteral("INSERT INTO N_KLIENT (ISN, GNOS) VALUES (1, 'a')"));
+    auto c = database.connect();
+    try {
+        Query(*c, QStringLiteral("INSERT INTO N_KLIENT (ISN, GNOS) VALUES (1, 'b')")).execute();
+        FAIL();
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.duplicateKey()) << e.message().toStdString();
+        EXPECT_FALSE(e.unknownTable());
+    }
+    try {
+        Query(*c, QStringLiteral("INSERT INTO NO_SUCH_TABLE (ISN) VALUES (1)")).execute();
+        FAIL();
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.unknownTable()) << e.message().toStdString();
+        EXPECT_FALSE(e.duplicateKey());
+    }
+}
+
 TEST_F(DatabaseTest, ASecondWriterWaitsForTheLockInsteadOfFailing)
 {
     database.run(QStringLiteral("INSERT INTO N_KLIENT (ISN, GNOS) VALUES (1, 'a')"));
     auto holder = database.connect(TransactionMode::Explicit);
     Query(*holder, QStringLiteral("UPDATE N_KLIENT SET GNOS = 'holder' WHERE ISN = 1")).execute();
 
+    auto c = database.connect();
+    const std::int64_t waiterAttachment = attachmentId(*c);
     std::atomic<bool> done{false};
     std::string failure;
     std::thread waiter([&] {
         try {
-            auto c = database.connect();
             Query(*c, QStringLiteral("UPDATE N_KLIENT SET GNOS = 'waiter' WHERE ISN = 1")).execute();
         } catch (const DbError& e) {
             failure = e.what();
         }
         done = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto monitor = database.connect(TransactionMode::Explicit);
+    const QDeadlineTimer deadline(std::chrono::seconds(30));
+    while (!waitsForARecordLock(*monitor, waiterAttachment) && !done && !deadline.hasExpired())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(done) << "the second update must wait for the first transaction";
+    EXPECT_FALSE(deadline.hasExpired()) << "the second update was never seen waiting";
     holder->transaction().rollback();
     waiter.join();
     EXPECT_TRUE(failure.empty()) << failure;

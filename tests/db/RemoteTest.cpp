@@ -16,16 +16,17 @@ namespace {
 
 class RemoteTest : public ::testing::Test {
 protected:
+    // A fresh database in the server's folder, a copy of the tests'
+    // template: made through the server on disk it would take seconds.
     void SetUp() override
     {
-        const QString dir = qEnvironmentVariable("KELVO_TEST_SERVER_DIR");
-        QFile portFile(dir + QStringLiteral("/port"));
-        ASSERT_TRUE(portFile.open(QIODevice::ReadOnly)) << "no test server in " << dir.toStdString();
-        const QString port = QString::fromLatin1(portFile.readAll()).trimmed();
-        options.database = QStringLiteral("127.0.0.1/%1:%2/db/%3.fdb")
-                               .arg(port, dir, QUuid::createUuid().toString(QUuid::Id128));
+        QFile portFile(serverDir + QStringLiteral("/port"));
+        ASSERT_TRUE(portFile.open(QIODevice::ReadOnly)) << "no test server in " << serverDir.toStdString();
+        port = QString::fromLatin1(portFile.readAll()).trimmed();
+        const QString path = newDatabasePath();
+        testsupport::copyFreshDatabase(path);
+        options.database = throughTheServer(path);
         options.password = QStringLiteral("plovnigur");
-        Connection::createDatabase(options, {testsupport::sourcePath(QStringLiteral("db/schema.sql"))});
         created = options;
     }
 
@@ -35,6 +36,14 @@ protected:
         c.dropDatabase();
     }
 
+    QString newDatabasePath() const
+    {
+        return QStringLiteral("%1/db/%2.fdb").arg(serverDir, QUuid::createUuid().toString(QUuid::Id128));
+    }
+    QString throughTheServer(const QString& path) const { return QStringLiteral("127.0.0.1/%1:%2").arg(port, path); }
+
+    const QString serverDir = qEnvironmentVariable("KELVO_TEST_SERVER_DIR");
+    QString port;
     ConnectionOptions options;
     ConnectionOptions created;
 };
@@ -55,6 +64,21 @@ TEST_F(RemoteTest, StatementsRunThroughTheServer)
     sel.open();
     ASSERT_EQ(sel.recordCount(), 1);
     EXPECT_EQ(sel.field(u"GNOS").asString(), name);
+}
+
+TEST_F(RemoteTest, ADatabaseIsCreatedThroughTheServer)
+{
+    ConnectionOptions made = options;
+    made.database = throughTheServer(newDatabasePath());
+    Connection::createDatabase(made);
+    Connection c(made);
+    c.runScript(QStringLiteral("CREATE TABLE T (A VARCHAR(20));"
+                               "INSERT INTO T VALUES ('Rīga')"));
+    Query q(c, QStringLiteral("SELECT A, RDB$CHARACTER_SET_NAME FROM T, RDB$DATABASE"));
+    q.open();
+    EXPECT_EQ(q.field(u"A").asString(), QStringLiteral("Rīga"));
+    EXPECT_EQ(q.field(u"RDB$CHARACTER_SET_NAME").asString().trimmed(), QStringLiteral("WIN1257"));
+    c.dropDatabase();
 }
 
 TEST_F(RemoteTest, AWrongPasswordFailsWithTheServersMessage)

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "SqlText.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +6,7 @@
 using namespace db;
 
 struct RewriteCase {
+    const char* name;
     const char* sql;
     const char* text;
     std::vector<QString> names;
@@ -23,18 +25,19 @@ TEST_P(RewriteParameters, ReplacesOnlyRealParameters)
 INSTANTIATE_TEST_SUITE_P(
     Cases, RewriteParameters,
     ::testing::Values(
-        RewriteCase{"select * from T where ISN = :ISN", "select * from T where ISN = ?", {"ISN"}},
-        RewriteCase{"where A = :X and B = :X", "where A = ? and B = ?", {"X", "X"}},
-        RewriteCase{"where A = ':X' and B = :Y", "where A = ':X' and B = ?", {"Y"}},
-        RewriteCase{"where A = 'it''s :X' || :Y", "where A = 'it''s :X' || ?", {"Y"}},
-        RewriteCase{"where A = q'{a ':X' b}' and B = :Y", "where A = q'{a ':X' b}' and B = ?", {"Y"}},
-        RewriteCase{"where A = x'3A58' and B = :Y", "where A = x'3A58' and B = ?", {"Y"}},
-        RewriteCase{"where A = _win1257 ':X' and B = :Y", "where A = _win1257 ':X' and B = ?", {"Y"}},
-        RewriteCase{"select \"a:X\" from T where B = :Y", "select \"a:X\" from T where B = ?", {"Y"}},
-        RewriteCase{"select 1 /* :X */ from T -- :Z\nwhere B = :Y", "select 1 /* :X */ from T -- :Z\nwhere B = ?",
+        RewriteCase{"OneParameter", "select * from T where ISN = :ISN", "select * from T where ISN = ?", {"ISN"}},
+        RewriteCase{"RepeatedParameter", "where A = :X and B = :X", "where A = ? and B = ?", {"X", "X"}},
+        RewriteCase{"InALiteral", "where A = ':X' and B = :Y", "where A = ':X' and B = ?", {"Y"}},
+        RewriteCase{"InALiteralWithAQuote", "where A = 'it''s :X' || :Y", "where A = 'it''s :X' || ?", {"Y"}},
+        RewriteCase{"InAQuotedLiteral", "where A = q'{a ':X' b}' and B = :Y", "where A = q'{a ':X' b}' and B = ?", {"Y"}},
+        RewriteCase{"InAHexLiteral", "where A = x'3A58' and B = :Y", "where A = x'3A58' and B = ?", {"Y"}},
+        RewriteCase{"InALiteralWithACharset", "where A = _win1257 ':X' and B = :Y", "where A = _win1257 ':X' and B = ?", {"Y"}},
+        RewriteCase{"InAQuotedIdentifier", "select \"a:X\" from T where B = :Y", "select \"a:X\" from T where B = ?", {"Y"}},
+        RewriteCase{"InComments", "select 1 /* :X */ from T -- :Z\nwhere B = :Y", "select 1 /* :X */ from T -- :Z\nwhere B = ?",
                     {"Y"}},
-        RewriteCase{"where GRUPA LIKE '%|' || :GRUPA || '|%'", "where GRUPA LIKE '%|' || ? || '|%'", {"GRUPA"}},
-        RewriteCase{"select '00:30' from T", "select '00:30' from T", {}}));
+        RewriteCase{"BetweenConcatenations", "where GRUPA LIKE '%|' || :GRUPA || '|%'", "where GRUPA LIKE '%|' || ? || '|%'", {"GRUPA"}},
+        RewriteCase{"TimeInALiteral", "select '00:30' from T", "select '00:30' from T", {}}),
+    testsupport::CaseName());
 
 TEST(ParameterNames, EachNameOnceInOrderOfFirstAppearance)
 {

@@ -45,4 +45,10 @@ TEST(LogTest, LevelsAreNamedAsTheOptionTakesThem)
               QByteArray("level=error event=db.failed a=1 b=2"));
 }
 
+TEST(LogTest, ADetailWithoutValueIsLeftOut)
+{
+    EXPECT_EQ(logging::eventLine(logging::Level::Info, "print", {{"a", 1}, {"error", QVariant()}, {"b", 2}}),
+              QByteArray("level=info event=print a=1 b=2"));
+}
+
 }  // namespace

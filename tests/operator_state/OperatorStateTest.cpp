@@ -221,7 +221,8 @@ TEST_P(DepartmentListsTest, FirstShowListsByNameAndStepsAtMostSevenRowsIn)
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, DepartmentListsTest,
-                         ::testing::Values(ListCase{9, 7}, ListCase{8, 7}, ListCase{3, 2}));
+                         ::testing::Values(ListCase{9, 7}, ListCase{8, 7}, ListCase{3, 2}),
+                         [](const auto& c) { return "departments_" + std::to_string(c.param.departments); });
 
 TEST(DepartmentListsReopenTest, ReopenedListsShowWhatWasCommittedAndStandOnTheirRows)
 {

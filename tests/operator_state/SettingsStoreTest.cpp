@@ -72,11 +72,16 @@ TEST_F(SettingsStoreTest, StoreThatCannotBeOpenedReadsAsNothingAndKeepsNothing)
     EXPECT_FALSE(changeRan);
 }
 
-class UnreadableStoreTest : public StoreTest, public ::testing::WithParamInterface<const char*> {};
+struct UnreadableCase {
+    const char* name;
+    const char* content;
+};
+
+class UnreadableStoreTest : public StoreTest, public ::testing::WithParamInterface<UnreadableCase> {};
 
 TEST_P(UnreadableStoreTest, ReadsAsAnEmptyKeyAndIsReplacedOnUpdate)
 {
-    writeStoreFile(GetParam());
+    writeStoreFile(GetParam().content);
     SettingsStore store;
     const auto values = store.read();
     ASSERT_TRUE(values.has_value());
@@ -87,7 +92,10 @@ TEST_P(UnreadableStoreTest, ReadsAsAnEmptyKeyAndIsReplacedOnUpdate)
 }
 
 INSTANTIATE_TEST_SUITE_P(Contents, UnreadableStoreTest,
-                         ::testing::Values("", "garbage \x01\xff", R"({"Datums": "01.11.20)", R"(["Datums"])", "17"));
+                         ::testing::Values(UnreadableCase{"Empty", ""}, UnreadableCase{"Garbage", "garbage \x01\xff"},
+                                           UnreadableCase{"CutShort", R"({"Datums": "01.11.20)"},
+                                           UnreadableCase{"AnArray", R"(["Datums"])"}, UnreadableCase{"ANumber", "17"}),
+                         CaseName());
 
 TEST_F(SettingsStoreTest, UpdatesFromManyThreadsAreAtomic)
 {

@@ -1,7 +1,10 @@
 #pragma once
 // A test with a home of its own: HOME and XDG_CONFIG_HOME point into a
-// temporary folder for as long as the test runs, so the per-user settings
-// store is the test's.
+// temporary folder (on tmpfs where there is one) for as long as the test
+// runs, so the per-user settings store is the test's.
+
+#include "CaseName.h"
+#include "TestDatabase.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -10,15 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace testsupport {
-
-// Names a parameterised case after its `name`.
-struct CaseName {
-    template <typename Case>
-    std::string operator()(const ::testing::TestParamInfo<Case>& info) const
-    {
-        return info.param.name;
-    }
-};
 
 class StoreTest : public ::testing::Test {
 protected:
@@ -35,7 +29,7 @@ protected:
     // XDG_CONFIG_HOME under a regular file: the store cannot be opened.
     void blockStore();
 
-    QTemporaryDir home;
+    QTemporaryDir home{testsupport::scratchFolderTemplate()};
 
 private:
     QByteArray savedHome_;

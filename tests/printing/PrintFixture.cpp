@@ -22,7 +22,7 @@ PrintFixture::PrintFixture(printing::DeviceFactory devices)
     context.operatorValues = &operatorValues;
     context.settingsStore = &store;
     context.printWaybill = [this](std::int32_t isn, std::int32_t alcoholLines) {
-        station.printRequest(isn, alcoholLines);
+        station.printRequest(isn, alcoholLines, context.peer);
     };
     operatorValues.setSendingDepartment(1);
     operatorDatabase.openDepartmentLists(printLock.acquire());

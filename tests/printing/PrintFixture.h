@@ -32,7 +32,7 @@ protected:
     QString blocked(std::int32_t waybill) const;
 
     testsupport::TestDatabase database;
-    QTemporaryDir storeDir;
+    QTemporaryDir storeDir{testsupport::scratchFolderTemplate()};
     operator_state::SettingsStore store;
     operator_state::OperatorValues operatorValues;
     operator_state::PrintLock printLock;

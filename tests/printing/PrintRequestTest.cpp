@@ -6,6 +6,7 @@
 #include "ServiceFixture.h"
 
 #include <QDate>
+#include <QJsonDocument>
 
 #include <atomic>
 #include <chrono>
@@ -62,7 +63,9 @@ private:
 class PrintRequestTest : public PrintFixture {
 protected:
     PrintRequestTest()
-        : PrintFixture([this](db::Connection&, std::int32_t) { return std::make_unique<SharedRecording>(log); })
+        : PrintFixture([this](std::int32_t, const QString&) {
+              return printing::Destination{std::make_unique<SharedRecording>(log), QStringLiteral("recording")};
+          })
     {
     }
 
@@ -175,6 +178,88 @@ TEST_F(PrintRequestTest, AFailingReportEndsTheRequestAndStillReopensTheLists)
     EXPECT_TRUE(operatorDatabase.departmentPositions(printLock.acquire()).sending.has_value());
     EXPECT_FALSE(operatorDatabase.sendingDepartmentList().empty());
     EXPECT_EQ(blocked(1), QString());
+}
+
+TEST_F(PrintRequestTest, EachPrintIsJournalledWithWhatWhereForWhomAndHowItEnded)
+{
+    context.peer = QStringLiteral("10.0.0.7:40112");
+    operatorValues.setCopies(3);
+    std::vector<printing::PrintEntry> announced;
+    QObject::connect(&station.journal(), &printing::PrintJournal::entryAdded,
+                     [&](const printing::PrintEntry& entry) { announced.push_back(entry); });
+    const QDateTime before = QDateTime::currentDateTime();
+    ASSERT_FALSE(print(1).contains("error"));
+    ASSERT_FALSE(print(2).contains("error"));
+    database.run(QStringLiteral("ALTER TABLE N_ISI2 DROP ISIPARV6ARTIKULS"));
+    ASSERT_TRUE(print(5).contains("error"));
+
+    const std::vector<printing::PrintEntry> entries = station.journal().entries();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(announced.size(), 3u);
+    struct Expected {
+        std::int32_t isn;
+        const char* number;
+        const char* form;
+        printing::PrintOutcome outcome;
+    };
+    const Expected expected[] = {
+        {1, "PL9171800417", "general", printing::PrintOutcome::Printed},
+        {2, "PL9171800418", "alcohol", printing::PrintOutcome::Printed},
+        {5, "PL9171800416", "general", printing::PrintOutcome::Failed},
+    };
+    for (size_t i = 0; i < entries.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(entries[i].waybillIsn, expected[i].isn);
+        EXPECT_EQ(entries[i].waybillNumber, QLatin1String(expected[i].number));
+        EXPECT_EQ(entries[i].form, QLatin1String(expected[i].form));
+        EXPECT_EQ(entries[i].outcome, expected[i].outcome);
+        EXPECT_EQ(entries[i].copies, 3);
+        EXPECT_EQ(entries[i].destination, QStringLiteral("recording"));
+        EXPECT_EQ(entries[i].peer, QStringLiteral("10.0.0.7:40112"));
+        EXPECT_GE(entries[i].startedAt, before);
+        EXPECT_GE(entries[i].durationMs, 0);
+        EXPECT_EQ(announced[i].waybillIsn, entries[i].waybillIsn);
+    }
+    EXPECT_TRUE(entries[0].error.isEmpty());
+    EXPECT_TRUE(entries[2].error.contains("ISIPARV6ARTIKULS")) << entries[2].error.toStdString();
+}
+
+TEST(PrintJournalTest, KeepsTheLatestEntriesUpToItsCapacity)
+{
+    printing::PrintJournal journal(3);
+    for (std::int32_t isn = 1; isn <= 5; ++isn) {
+        printing::PrintEntry entry;
+        entry.waybillIsn = isn;
+        journal.add(entry);
+    }
+    std::vector<std::int32_t> kept;
+    for (const printing::PrintEntry& entry : journal.entries())
+        kept.push_back(entry.waybillIsn);
+    EXPECT_EQ(kept, (std::vector<std::int32_t>{3, 4, 5}));
+}
+
+// No default printer, or --printer naming no queue: nothing is printed and
+// nothing is reported to the client; the waybill is still blocked, and the
+// journal says there was no printer.
+class NoUsablePrinterTest : public PrintFixture {
+protected:
+    NoUsablePrinterTest()
+        : PrintFixture([](std::int32_t, const QString&) {
+              return printing::Destination{std::make_unique<engine::RecordingDevice>(false), QStringLiteral("no printer")};
+          })
+    {
+    }
+};
+
+TEST_F(NoUsablePrinterTest, TheWaybillIsBlockedAndJournalledAsNoPrinter)
+{
+    service::RpcSession session{context};
+    const QJsonObject response = parseLine(session.handle(printRequestLine(1)));
+    ASSERT_FALSE(response.contains("error")) << QJsonDocument(response).toJson().toStdString();
+    EXPECT_EQ(blocked(1), QStringLiteral("T"));
+    ASSERT_EQ(station.journal().entries().size(), 1u);
+    EXPECT_EQ(station.journal().entries()[0].outcome, printing::PrintOutcome::NoPrinter);
+    EXPECT_EQ(station.journal().entries()[0].destination, QStringLiteral("no printer"));
 }
 
 TEST_F(PrintRequestTest, TwoClientsPrintingAtOnceAreServedOneAfterTheOther)

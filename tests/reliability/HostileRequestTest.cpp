@@ -140,7 +140,7 @@ const HostileCase kHostileCases[] = {
     // SQL text as values: bound as parameters, never part of a statement
     {"SqlInAnIntegerParameter", pendingLines(R"("1; DROP TABLE N_KLPREC")", R"("R")"), InvalidParams},
     {"SqlInATextParameter", pendingLines("1", R"("' OR 1=1 --")"), kNoRows},
-    {"SqlInAnUntypedKey", collect("5", R"("1001 OR 1=1")"), DatabaseError},
+    {"SqlInAnUntypedKey", collect("5", R"("1001 OR 1=1")"), InvalidParams},
     {"SqlInAnUntypedQuantity", collect(R"("0; DELETE FROM O_PASPRC")", "1001"), DatabaseError},
     {"SqlInAPrintKey", provider("open", "DataSetProvider_drukat", R"({"ISN":"1 OR 1=1"})"), DatabaseError},
     {"SqlInAProviderName", provider("open", "DataSetProvider_PRECE; DROP TABLE N_KLPREC", "{}"), InvalidParams},

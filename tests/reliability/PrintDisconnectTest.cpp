@@ -101,7 +101,9 @@ private:
 class PrintDisconnectTest : public servicetest::PrintFixture {
 protected:
     PrintDisconnectTest()
-        : PrintFixture([this](db::Connection&, std::int32_t) { return std::make_unique<GatedDevice>(printing); })
+        : PrintFixture([this](std::int32_t, const QString&) {
+              return printing::Destination{std::make_unique<GatedDevice>(printing), QStringLiteral("gate")};
+          })
     {
     }
 

@@ -6,6 +6,7 @@
 #include "ServedSessions.h"
 #include "WaybillFixture.h"
 
+#include "CaseName.h"
 #include "Query.h"
 
 #include <QDir>
@@ -123,7 +124,7 @@ protected:
     }
 
     testsupport::TestDatabase database;
-    QTemporaryDir home;
+    QTemporaryDir home{testsupport::scratchFolderTemplate()};
     QProcess server;
 };
 
@@ -174,6 +175,6 @@ TEST_P(SigtermTest, EndsSoonWhileServingAndSavesTheSettings)
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, SigtermTest, ::testing::ValuesIn(kBrokenStores),
-                         [](const auto& store) { return std::string(store.param.name); });
+                         testsupport::CaseName());
 
 }  // namespace

@@ -1,6 +1,7 @@
 // What one element prints: field value texts, lines that fit its height,
 // the font script rule, pictures.
 
+#include "CaseName.h"
 #include "TestReport.h"
 #include "TextLayout.h"
 
@@ -69,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"null_is_empty", "NOTHING", "", true, ""},
                       FieldCase{"missing_field_is_empty", "NO_SUCH_FIELD", "", true, ""},
                       FieldCase{"no_dataset_is_empty", "PRICE", "", false, ""}),
-    [](const auto& c) { return std::string(c.param.name); });
+    testsupport::CaseName());
 
 TEST(ElementText, APatternTheEngineCannotFollowEndsTheRun)
 {
@@ -124,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(ElementText, LinesThatFit,
                                            FitCase{"partial_third_line_is_not_drawn", false, false, 2.9, 2},
                                            FitCase{"auto_size_raises_to_one_line", true, false, 0.3, 1},
                                            FitCase{"auto_stretch_shows_all", false, true, 0.9, 3}),
-                         [](const auto& c) { return std::string(c.param.name); });
+                         testsupport::CaseName());
 
 struct ScriptCase {
     const char* name;
@@ -154,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(ElementText, FontScript,
                          ::testing::Values(ScriptCase{"cyrillic_8bit", "windows-1257", kCyrillicCharset, "Абв"},
                                            ScriptCase{"cyrillic_unicode", "", kCyrillicCharset, "Ąįā"},
                                            ScriptCase{"baltic_8bit", "windows-1257", kBalticCharset, "Ąįā"}),
-                         [](const auto& c) { return std::string(c.param.name); });
+                         testsupport::CaseName());
 
 TEST(ElementText, AnElementWithoutAFontUsesTheReportFont)
 {

@@ -1,5 +1,6 @@
 // Number patterns and value texts with the regional decimal comma.
 
+#include "CaseName.h"
 #include "NumberFormat.h"
 
 #include <QDate>
@@ -21,6 +22,12 @@ struct NumberCase {
 };
 
 class Patterns : public ::testing::TestWithParam<NumberCase> {};
+
+std::string patternCaseName(const ::testing::TestParamInfo<NumberCase>& info)
+{
+    const std::string pattern = testsupport::identifier(info.param.pattern);
+    return testsupport::numberName(info.param.value) + (pattern.empty() ? "_general" : "_in_" + pattern);
+}
 
 TEST_P(Patterns, FormatByThePattern)
 {
@@ -44,7 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Shortest general form without a pattern.
         NumberCase{1.5, "", "1,5"}, NumberCase{0.1 + 0.2, "", "0,3"}, NumberCase{100, "", "100"},
         NumberCase{-0.0, "", "0"}, NumberCase{1.0 / 3, "", "0,333333333333333"},
-        NumberCase{-21.05, "", "-21,05"}, NumberCase{123456789012345678.0, "", "1,23456789012346E+17"}));
+        NumberCase{-21.05, "", "-21,05"}, NumberCase{123456789012345678.0, "", "1,23456789012346E+17"}),
+    patternCaseName);
 
 TEST(NumberFormat, OtherPatternsAreRefused)
 {
@@ -78,6 +86,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ValueCase{"midnight", QVariant(QDateTime(QDate(2017, 8, 22), QTime(0, 0))), "", "22.08.2017"},
                       ValueCase{"date_time", QVariant(QDateTime(QDate(2017, 8, 22), QTime(14, 5, 9))), "",
                                 "22.08.2017 14:05:09"}),
-    [](const auto& c) { return std::string(c.param.name); });
+    testsupport::CaseName());
 
 }  // namespace

@@ -2,6 +2,7 @@
 // datasets, copies, child bands, sizing and stretching, handlers, failures
 // and cancel. Asserts on the page document the recording device receives.
 
+#include "CaseName.h"
 #include "TestReport.h"
 
 #include <QEventLoop>
@@ -92,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
     PrintCycle, SummaryAtPageEnd,
     ::testing::Values(PageEndCase{"summary_and_child_move", 0, {"PageHeader", "Columns", "Summary", "Footer"}},
                       PageEndCase{"only_the_child_moves", 2, {"PageHeader", "Columns", "Footer"}}),
-    [](const auto& c) { return std::string(c.param.name); });
+    testsupport::CaseName());
 
 struct EmptyCase {
     const char* name;
@@ -130,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(PrintCycle, EmptyDataSet,
                                            EmptyCase{"open_not_printed", true, false, {}},
                                            EmptyCase{"closed_printed", false, true, kEmptyPrint},
                                            EmptyCase{"open_printed", true, true, kEmptyPrint}),
-                         [](const auto& c) { return std::string(c.param.name); });
+                         testsupport::CaseName());
 
 struct CopiesCase {
     int copiesSet;
@@ -155,7 +156,8 @@ TEST_P(Copies, OneJobCarriesTheCopiesAndHandlersRunOnce)
 
 // A copy count below 1 still prints once rather than silently nothing.
 INSTANTIATE_TEST_SUITE_P(PrintCycle, Copies,
-                         ::testing::Values(CopiesCase{3, 3}, CopiesCase{1, 1}, CopiesCase{0, 1}, CopiesCase{-2, 1}));
+                         ::testing::Values(CopiesCase{3, 3}, CopiesCase{1, 1}, CopiesCase{0, 1}, CopiesCase{-2, 1}),
+                         [](const auto& c) { return "copies_" + testsupport::numberName(c.param.copiesSet); });
 
 TEST(PrintCycle, AChildBandSkippedByItsHandlerIsSkippedForThatRecordOnly)
 {
@@ -265,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PlacementCase{"right_keeps_right_edge", Alignment::Right, false, 400},
                       PlacementCase{"left_keeps_left_edge", Alignment::Left, false, 300},
                       PlacementCase{"centred_keeps_centre", Alignment::Center, false, 350}),
-    [](const auto& c) { return std::string(c.param.name); });
+    testsupport::CaseName());
 
 TEST(PrintCycle, AStretchingFieldMakesOnlyItsOwnRecordsBandTaller)
 {
@@ -466,7 +468,7 @@ INSTANTIATE_TEST_SUITE_P(PrintCycle, FailureWhilePrinting,
                          ::testing::Values(FailureCase{"element_handler", throwOnItem50, 2, "49"},
                                            FailureCase{"child_band_handler", throwInChildOfItem50, 2, "50"},
                                            FailureCase{"summary_handler", throwInSummary, 2, "60"}),
-                         [](const auto& c) { return std::string(c.param.name); });
+                         testsupport::CaseName());
 
 TEST(PrintCycle, CancelAbandonsTheJobSkipsAfterPrintAndIsClearedForTheNextPrint)
 {

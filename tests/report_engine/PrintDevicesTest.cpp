@@ -2,6 +2,7 @@
 // repeated page sets, jobs that leave no file, and printers that are not
 // there.
 
+#include "CaseName.h"
 #include "TestReport.h"
 #include "TextLayout.h"
 
@@ -84,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      printer->setOutputFileName(path);
                                      return std::make_unique<PrinterDevice>(std::move(printer));
                                  }}),
-    [](const auto& c) { return std::string(c.param.name); });
+    testsupport::CaseName());
 
 // A background painted after a text covers the part of it that lies within.
 TEST(PrintDevices, LaterBackgroundsCoverEarlierInk)

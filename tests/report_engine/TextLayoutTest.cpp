@@ -1,5 +1,6 @@
 // Line breaking and the report fonts.
 
+#include "CaseName.h"
 #include "ReportFont.h"
 #include "TextLayout.h"
 
@@ -46,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         BreakCase{"without_wrapping_paragraphs_stay_whole", "alpha beta gamma\nsecond", "",
                   {"alpha beta gamma", "second"}},
         BreakCase{"empty_text_has_no_lines", "", "abc", {}}),
-    [](const auto& c) { return std::string(c.param.name); });
+    testsupport::CaseName());
 
 struct SizeCase {
     qreal points;
@@ -65,7 +66,8 @@ TEST_P(FontPixelSize, RoundsPointsToWholePixels)
 
 INSTANTIATE_TEST_SUITE_P(TextLayout, FontPixelSize,
                          ::testing::Values(SizeCase{6, 8}, SizeCase{7, 9}, SizeCase{8, 11}, SizeCase{9, 12},
-                                           SizeCase{10, 13}, SizeCase{12, 16}));
+                                           SizeCase{10, 13}, SizeCase{12, 16}),
+                         [](const auto& c) { return testsupport::numberName(c.param.points) + "pt"; });
 
 TEST(ReportFont, ArialResolvesToAMetricCompatibleFamily)
 {

@@ -19,8 +19,14 @@ TEST_F(AlcoholQueryTest, LinesComeByCertificateKeyThenLineKey)
 
     // Firebird puts nulls first in ascending order.
     EXPECT_EQ(textsOf(printWaybill(), "QRDBText2"), QStringList({"3", "2", "5", "1", "4"}));
+    // Firebird 3 gives the lines of one certificate by line key even when
+    // sorted by the certificate alone: no row shows the second sort key.
+    EXPECT_TRUE(form.ReportSQL.sql().contains(u"ORDER BY O_PARPRC.ISSERTIF, O_PARPRC.ISN"))
+        << qPrintable(form.ReportSQL.sql());
 }
 
+// A statement built upon the last one would fail or print the first
+// waybill's lines again.
 TEST_F(AlcoholQueryTest, EachPrintRebuildsTheStatementForTheWaybillSet)
 {
     run("INSERT INTO O_PARPAV (ISN, DATUMS, NR_PAVADZ, PZ_SERIJA, ISNODALANO, ISNODALAUZ)"
@@ -34,10 +40,8 @@ TEST_F(AlcoholQueryTest, EachPrintRebuildsTheStatementForTheWaybillSet)
     EXPECT_EQ(textsOf(second, "QRDBText6"), QStringList({"9171800419"}));
     EXPECT_EQ(textsOf(second, "QRDBText2"), QStringList({"9"}));
     EXPECT_EQ(textsOf(second, "QRDBText20"), QStringList({"Veikals \"Centrs\""}));
-    const QString sql = form.ReportSQL.sql();
-    EXPECT_TRUE(sql.endsWith("AND O_PARPAV.ISN = :ISPARVPAV\n ORDER BY O_PARPRC.ISSERTIF, O_PARPRC.ISN ")) << sql.toStdString();
-    EXPECT_EQ(sql.count("ORDER BY"), 1);
     EXPECT_EQ(form.WaybillIsn, 2);
+    EXPECT_EQ(textsOf(printWaybill(1), "QRDBText2"), QStringList({"7"}));
 }
 
 // Goods item 2 has no goods group, goods item 3 a group that does not exist.

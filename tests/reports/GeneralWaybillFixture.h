@@ -5,6 +5,7 @@
 // Every column switch is off; tests switch on what they show. The form
 // prints on its own operator connection, as in the server.
 
+#include "CaseName.h"
 #include "Connection.h"
 #include "PageDocument.h"
 #include "PrParvietPZForm.h"
@@ -44,14 +45,7 @@ protected:
     reports::TPrParvietPZ form;
 };
 
-// Names parameterised cases by their `name`.
-struct CaseName {
-    template <class Case>
-    std::string operator()(const ::testing::TestParamInfo<Case>& info) const
-    {
-        return info.param.name;
-    }
-};
+using testsupport::CaseName;
 
 // The lines an element printed, on every page in order.
 QStringList linesOf(const engine::PageDocument& document, const QString& element);

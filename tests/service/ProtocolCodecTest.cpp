@@ -2,6 +2,7 @@
 // one the protocol sends, and the bytes are those QJsonDocument writes for
 // it, so clients see the same answers as before.
 
+#include "CaseName.h"
 #include "ProtocolCodec.h"
 
 #include <QJsonDocument>
@@ -93,7 +94,7 @@ TEST_P(ProtocolCodecValueTest, ParsesBackToTheValueWrittenAsQJsonDocumentWritesI
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, ProtocolCodecValueTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<ValueCase>& param) { return param.param.name; });
+                         testsupport::CaseName());
 
 TEST(ProtocolCodecTest, ManyRowsAndColumnsAreTheDocumentQJsonWouldWrite)
 {

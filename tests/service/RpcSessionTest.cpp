@@ -3,6 +3,7 @@
 // connection (a failed attach tried again, a lost connection attached anew).
 
 #include "DbError.h"
+#include "KelvoServerMethodsUnit.h"
 #include "Query.h"
 #include "ServiceFixture.h"
 
@@ -35,6 +36,14 @@ QJsonObject openRequest(const QString& provider, const QJsonValue& params = {})
     QJsonObject request{{"provider", provider}};
     if (!params.isUndefined())
         request.insert("params", params);
+    return request;
+}
+
+// An execute of the car update with a request key; nothing else is wrong.
+QJsonObject keyed(const QString& provider, const QJsonValue& key)
+{
+    QJsonObject request = openRequest(provider, QJsonObject{{"ISMASINA", 1}, {"ISN", 1}});
+    request.insert("requestKey", key);
     return request;
 }
 
@@ -115,6 +124,12 @@ TEST_F(RpcSessionTest, RequestsTheServiceCannotRunAreInvalidParams)
         {"handler parameter missing", "open", openRequest("DataSetProvider_EMPLOYEE", QJsonObject{{"ISPRECE", 1}})},
         {"goods key not an integer", "open",
          openRequest("DataSetProvider_EMPLOYEE", QJsonObject{{"ISPRECE", "abc"}, {"GRUPA", "N"}})},
+        {"request key on an open", "open", keyed("DataSetProvider_TARA", "k")},
+        {"request key empty", "execute", keyed("DataSetProvider_O_PARPAVupd", "")},
+        {"request key with a blank", "execute", keyed("DataSetProvider_O_PARPAVupd", "a b")},
+        {"request key not ASCII", "execute", keyed("DataSetProvider_O_PARPAVupd", "rīts")},
+        {"request key too long", "execute", keyed("DataSetProvider_O_PARPAVupd", QString(65, 'k'))},
+        {"request key a number", "execute", keyed("DataSetProvider_O_PARPAVupd", 5)},
     };
     for (const Case& c : cases) {
         const QJsonObject response = call(c.method, c.params);
@@ -132,6 +147,60 @@ TEST_F(RpcSessionTest, ADatabaseErrorCarriesTheDatabasesMessage)
     EXPECT_TRUE(error.value("message").toString().contains("conversion error", Qt::CaseInsensitive))
         << error.value("message").toString().toStdString();
     EXPECT_EQ(execute("DataSetProvider_O_PASPRCupd", QJsonObject{{"ATKR_DAUDZ", 2.5}, {"ISPASPRC", 0}, {"ISN", 1}}), 1);
+}
+
+// A value for a parameter the provider declares an integer is a whole
+// number, however it is sent; the database would round the others.
+TEST_F(RpcSessionTest, AnIntegerParameterTakesOnlyAWholeNumberInEitherForm)
+{
+    const auto list = [](const QJsonValue& key, const QJsonValue& type) {
+        QJsonObject keyEntry{{"name", "ISN"}, {"value", key}};
+        if (!type.isUndefined())
+            keyEntry.insert("type", type);
+        return QJsonArray{QJsonObject{{"name", "ATKR_DAUDZ"}, {"value", 2}},
+                          QJsonObject{{"name", "ISPASPRC"}, {"value", 0}}, keyEntry};
+    };
+    const auto object = [](const QJsonValue& key) { return QJsonObject{{"ATKR_DAUDZ", 2}, {"ISPASPRC", 0}, {"ISN", key}}; };
+    struct Case {
+        const char* what;
+        QJsonValue params;
+        int rowsAffected;  // -1: refused with -32602
+    };
+    const Case cases[] = {
+        {"object, a number with a fraction", object(1.5), -1},
+        {"object, its text", object("1.5"), -1},
+        {"list without a type, a number with a fraction", list(1.5, QJsonValue::Undefined), -1},
+        {"list without a type, its text", list("1.5", QJsonValue::Undefined), -1},
+        {"list typed integer", list(1.5, "integer"), -1},
+        {"list typed float", list(1.5, "float"), -1},
+        {"list typed text", list("1.5", "text"), -1},
+        {"object, 0.6 would round to the line", object(0.6), -1},
+        {"object, a whole number", object(1), 1},
+        {"object, its digits", object("1"), 1},
+        {"list typed float, a whole number", list(1, "float"), 1},
+        {"object, a key no line has", object(2), 0},
+    };
+    for (const Case& c : cases) {
+        const QJsonObject response = call("execute", openRequest("DataSetProvider_O_PASPRCupd", c.params));
+        if (c.rowsAffected < 0)
+            EXPECT_EQ(response["error"]["code"], -32602) << c.what;
+        else
+            EXPECT_EQ(response["result"]["rowsAffected"], c.rowsAffected) << c.what;
+    }
+
+    // Messages write numbers with a decimal point.
+    const QJsonObject tooLarge =
+        call("open", openRequest("DataSetProvider_EMPLOYEE", QJsonObject{{"ISPRECE", 9.3e18}, {"GRUPA", "N"}}));
+    EXPECT_EQ(tooLarge["error"]["message"], "Parameter 'ISPRECE': 9.3e+18 is not a whole number");
+    service::TKelvoServerMethods_EMPLOYEE methods(context);
+    std::vector<db::Param> sent{db::Param("ISPRECE"), db::Param("GRUPA")};
+    sent[0].setValue(9.3e18);
+    try {
+        methods.open(u"DataSetProvider_EMPLOYEE", std::move(sent));
+        ADD_FAILURE();
+    } catch (const service::InvalidParams& e) {
+        EXPECT_STREQ(e.what(), "Parameter 'ISPRECE': '9.3e+18' is not a valid integer");
+    }
 }
 
 TEST_F(RpcSessionTest, APrintFailureIsReportedAsSuch)
@@ -217,7 +286,7 @@ TEST_F(RpcSessionTest, TheCatalogueListsTheFourteenProvidersWithTheirUseAndTypes
 
 TEST(RpcSessionAttach, AFailedAttachFailsThatRequestAndTheNextTriesAgain)
 {
-    QTemporaryDir dir;
+    QTemporaryDir dir(testsupport::scratchFolderTemplate());
     operator_state::SettingsStore store(dir.filePath("Dravun.json"));
     service::ServiceContext context;
     context.employeeConnection.database = dir.filePath("later.fdb");
@@ -230,7 +299,7 @@ TEST(RpcSessionAttach, AFailedAttachFailsThatRequestAndTheNextTriesAgain)
     EXPECT_EQ(error["code"].toInt(), -32000);
     EXPECT_TRUE(error["message"].toString().contains("later.fdb")) << error["message"].toString().toStdString();
 
-    db::Connection::createDatabase(context.employeeConnection, {testsupport::sourcePath("db/schema.sql")});
+    testsupport::copyFreshDatabase(context.employeeConnection.database);
     EXPECT_EQ(parseLine(session.handle(requestLine(2, "EchoString", QJsonArray{"x"})))["result"], "x");
     const QJsonObject rows = parseLine(session.handle(requestLine(3, "open", openRequest("DataSetProvider_soferi"))));
     EXPECT_EQ(rows["result"]["rows"].toArray().size(), 0);

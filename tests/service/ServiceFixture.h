@@ -43,7 +43,7 @@ protected:
     QVariant storedCounter() const;
 
     testsupport::TestDatabase database;
-    QTemporaryDir storeDir;
+    QTemporaryDir storeDir{testsupport::scratchFolderTemplate()};
     operator_state::SettingsStore store;
     operator_state::OperatorValues operatorValues;
     service::ServiceContext context;

@@ -1,8 +1,13 @@
 #pragma once
-// A fresh embedded goods database for one test: made from db/schema.sql in a
-// temporary folder that disappears with the object (on tmpfs where there is
-// one: a database file on disk takes seconds to make, with its forced writes). Tests insert the rows
-// they need with run().
+// A fresh embedded goods database for one test: a copy of a template made
+// from db/schema.sql (and the extra scripts), in a temporary folder that
+// disappears with the object (on tmpfs where there is one). Tests insert the
+// rows they need with run().
+//
+// A template is made once for all test processes: it is kept in the build
+// tree under a name drawn from its scripts' contents and the database
+// layer's build, made under a lock and published whole by a rename, so that
+// parallel tests and runs never copy a half-made one.
 
 #include "Connection.h"
 
@@ -15,10 +20,18 @@ namespace testsupport {
 // A file of the source tree (scripts, fixtures).
 QString sourcePath(const QString& relative);
 
+// A QTemporaryDir template on tmpfs where there is one: databases with their
+// forced writes, and settings saved with a sync, take long on a disk.
+QString scratchFolderTemplate();
+
+// Puts a fresh database, the schema and then the extra scripts run in it,
+// at `path`, which must not exist yet. Throws when it cannot.
+void copyFreshDatabase(const QString& path, const QStringList& extraScripts = {});
+
 class TestDatabase {
 public:
-    // Runs the schema, then the extra scripts. Throws db::DbError when the
-    // database cannot be made.
+    // The schema, then the extra scripts. Throws when the database cannot be
+    // made.
     explicit TestDatabase(const QStringList& extraScripts = {});
 
     // For connections of the test's own: the database file, SYSDBA, the

@@ -38,8 +38,19 @@ TEST(ClientRequest, AssignmentsBecomeParameterEntries)
         EXPECT_EQ(parameterEntry(c.assignment), c.entry) << c.assignment;
 
     for (const char* wrong : {"ISPRECE=int:x", "ISPRECE=int:1.5", "CENA=float:", "DATUMS=date:09.12.2026",
-                              "T=time:25:00:00", "=5", "ISPRECE"})
+                              "T=time:25:00:00", "=5", "ISPRECE", "ISPRECE=integer:5", "X=bool:1", "GRUPA=Riga:Centrs"})
         EXPECT_THROW(parameterEntry(wrong), UsageError) << wrong;
+    // A colon after something else than a word is part of the text.
+    EXPECT_EQ(parameterEntry("GRUPA=Rīga:Centrs"), (QJsonObject{{"name", "GRUPA"}, {"value", "Rīga:Centrs"}}));
+    EXPECT_EQ(parameterEntry("T=14:30"), (QJsonObject{{"name", "T"}, {"value", "14:30"}}));
+    EXPECT_EQ(parameterEntry("GRUPA=text:Riga:Centrs"),
+              (QJsonObject{{"name", "GRUPA"}, {"type", "text"}, {"value", "Riga:Centrs"}}));
+    try {
+        parameterEntry("ISPRECE=integer:5");
+    } catch (const UsageError& e) {
+        EXPECT_STREQ(e.what(), "ISPRECE: unknown type 'integer' (int, float, text, date, timestamp, time; "
+                               "text:integer:5 sends the value as a text)");
+    }
 }
 
 TEST(ClientRequest, CommandsBecomeRequests)
@@ -69,9 +80,33 @@ TEST(ClientRequest, CommandsBecomeRequests)
         EXPECT_EQ(request.method, c.method) << c.arguments.join(' ').toStdString();
         EXPECT_EQ(request.params, c.params) << c.arguments.join(' ').toStdString();
     }
-    for (const QStringList& wrong : {QStringList{}, QStringList{"open"}, QStringList{"echo"}, QStringList{"echo", "a", "b"},
-                                     QStringList{"providers", "x"}, QStringList{"delete", "PRECE"}})
-        EXPECT_THROW(requestFor(wrong), UsageError) << wrong.join(' ').toStdString();
+    const Request keyed = requestFor({"execute", "O_PARPAVupd", "ISN=int:6"}, "a1b2");
+    EXPECT_EQ(keyed.params["requestKey"], "a1b2");
+
+    // Each refusal says what is missing or wrong.
+    struct Wrong {
+        QStringList arguments;
+        const char* requestKey;
+        const char* message;
+    };
+    const Wrong wrongs[] = {
+        {{}, "", "no command given"},
+        {{"open"}, "", "open needs a provider"},
+        {{"execute"}, "", "execute needs a provider"},
+        {{"echo"}, "", "echo needs one text (quote a text with blanks)"},
+        {{"reverse", "a", "b"}, "", "reverse needs one text (quote a text with blanks)"},
+        {{"providers", "x"}, "", "providers takes no arguments"},
+        {{"delete", "PRECE"}, "", "'delete' is no command (open, execute, echo, reverse, providers)"},
+        {{"open", "PRECE"}, "k", "--request-key goes with execute"},
+    };
+    for (const Wrong& wrong : wrongs) {
+        try {
+            requestFor(wrong.arguments, wrong.requestKey);
+            ADD_FAILURE() << wrong.arguments.join(' ').toStdString();
+        } catch (const UsageError& e) {
+            EXPECT_STREQ(e.what(), wrong.message);
+        }
+    }
 }
 
 TEST(ClientRequest, RowsShowAsAnAlignedTable)
@@ -88,6 +123,8 @@ TEST(ClientRequest, RowsShowAsAnAlignedTable)
               "1                         0\n"
               "(2 rows)\n");
     EXPECT_EQ(formatResult({"execute", {}}, QJsonObject{{"rowsAffected", 3}}), "3 rows affected\n");
+    EXPECT_EQ(formatResult({"execute", {}}, QJsonObject{{"ISN", 7}, {"NR_PAVADZ", "9171900003"}, {"rowsAffected", 1}}),
+              "1 rows affected\nISN: 7\nNR_PAVADZ: 9171900003\n");
     EXPECT_EQ(formatResult({"ReverseString", {}}, "cba"), "cba\n");
     const QJsonArray catalogue{QJsonObject{
         {"name", "DataSetProvider_O_PARPAVupd"},
@@ -177,5 +214,21 @@ TEST(ClientProgram, AnErrorGoesToStandardErrorWithAFailingExit)
     usage.start(KELVO_CLIENT, {"open"});
     usage.waitForFinished(60000);
     EXPECT_EQ(usage.exitCode(), 2);
-    EXPECT_TRUE(usage.readAllStandardError().contains("--help"));
+    const QByteArray said = usage.readAllStandardError();
+    EXPECT_TRUE(said.contains("open needs a provider") && said.contains("--help")) << said.toStdString();
+}
+
+TEST(ClientProgram, SendsTheRequestKeyAndTellsItsVersion)
+{
+    const ClientRun run = runClient({"--request-key", "f47ac10b", "execute", "O_PARPRCins", "ISPARVPAV=int:6"},
+                                    R"({"id":1,"jsonrpc":"2.0","result":{"ISN":14,"rowsAffected":1}})");
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(run.received)["params"]["requestKey"], "f47ac10b");
+    EXPECT_EQ(run.out.toStdString(), "1 rows affected\nISN: 14\n");
+
+    QProcess version;
+    version.start(KELVO_CLIENT, {"--version"});
+    version.waitForFinished(60000);
+    EXPECT_EQ(version.exitCode(), 0);
+    EXPECT_EQ(version.readAllStandardOutput().trimmed(), "kelvo-client " KELVO_VERSION);
 }

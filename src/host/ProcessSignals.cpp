@@ -1,4 +1,4 @@
-#include "TerminationSignals.h"
+#include "ProcessSignals.h"
 
 #include "Connection.h"
 
@@ -13,13 +13,13 @@
 namespace host {
 namespace {
 
-// The handler writes one byte into the pair; the notifier reads it on the
-// main thread.
+// The handler writes the signal's number as one byte into the pair; the
+// notifier reads it on the main thread.
 int signalPair[2] = {-1, -1};
 
-void onTerminationSignal(int)
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t written = ::write(signalPair[0], &byte, 1);
 }
 
@@ -34,27 +34,37 @@ void handle(int signal, void (*handler)(int))
 
 }  // namespace
 
-TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject* parent)
-    : QObject(parent), onSignal_(std::move(onSignal))
+ProcessSignals::ProcessSignals(std::function<void(const char*)> onTerminate, std::function<void()> onReload,
+                               QObject* parent)
+    : QObject(parent), onTerminate_(std::move(onTerminate)), onReload_(std::move(onReload))
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPair) != 0)
-        throw std::runtime_error("Cannot create the socket pair for SIGINT and SIGTERM");
+        throw std::runtime_error("Cannot create the socket pair for the process's signals");
     notifier_ = new QSocketNotifier(signalPair[1], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char byte = 0;
-        if (::read(signalPair[1], &byte, 1) == 1)
-            onSignal_();
+        if (::read(signalPair[1], &byte, 1) != 1)
+            return;
+        switch (byte) {
+        case SIGHUP: onReload_(); break;
+        case SIGINT: onTerminate_("SIGINT"); break;
+        default: onTerminate_("SIGTERM"); break;
+        }
     });
-    handle(SIGINT, onTerminationSignal);
-    handle(SIGTERM, onTerminationSignal);
+    handle(SIGINT, onSignal);
+    handle(SIGTERM, onSignal);
+    handle(SIGHUP, onSignal);
     // The requests under way finish on their database connections first.
     db::leaveTerminationSignalsToTheProcess();
 }
 
-TerminationSignals::~TerminationSignals()
+ProcessSignals::~ProcessSignals()
 {
     handle(SIGINT, SIG_DFL);
     handle(SIGTERM, SIG_DFL);
+    // A hangup after this point must not end a process that is stopping in
+    // order anyway.
+    handle(SIGHUP, SIG_IGN);
     delete notifier_;
     ::close(signalPair[0]);
     ::close(signalPair[1]);
