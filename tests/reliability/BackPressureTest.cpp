@@ -32,6 +32,14 @@ constexpr int kClients = 200;
 constexpr qsizetype kMaxLine = 64 * 1024;
 constexpr qsizetype kAnswerText = 32 * 1024;
 constexpr auto kPatience = std::chrono::minutes(2);
+// In a sanitizer build most of the server's memory is the sanitizer's
+// (shadow memory, freed blocks held back to catch their use): the bound is
+// checked without one only, the rest of the behaviour in every build.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kMemoryIsTheServers = false;
+#else
+constexpr bool kMemoryIsTheServers = true;
+#endif
 
 quint16 freePort()
 {
@@ -187,7 +195,8 @@ TEST_F(BackPressureTest, TwoHundredClientsThatNeverReadKeepTheServerUnderItsBoun
         for (const auto& client : clients)
             client->sendWhatIsTaken(echo);
         most = std::max(most, memoryOf(pid, "VmRSS"));
-        ASSERT_LE(most, bound) << "grew by " << (most - before) / 1024 << " KiB";
+        if (kMemoryIsTheServers)
+            ASSERT_LE(most, bound) << "grew by " << (most - before) / 1024 << " KiB";
     }
     ASSERT_EQ(pausedPeers().size(), kClients) << "not every client's reading stopped in time";
 
@@ -195,7 +204,8 @@ TEST_F(BackPressureTest, TwoHundredClientsThatNeverReadKeepTheServerUnderItsBoun
     const QJsonObject answered = other.ask(requestLine(2, "EchoString", QJsonArray{"still served"}));
     EXPECT_EQ(answered["result"].toString(), "still served") << QJsonDocument(answered).toJson().toStdString();
     const qint64 peak = memoryOf(pid, "VmHWM");
-    EXPECT_LE(peak, bound) << "peak " << peak / 1024 << " KiB, bound " << bound / 1024 << " KiB";
+    if (kMemoryIsTheServers)
+        EXPECT_LE(peak, bound) << "peak " << peak / 1024 << " KiB, bound " << bound / 1024 << " KiB";
     RecordProperty("grown_kib", static_cast<int>((peak - before) / 1024));
     RecordProperty("bound_kib", static_cast<int>((bound - before) / 1024));
 }
