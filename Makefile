@@ -2,16 +2,21 @@
 BUILD ?= build
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CTEST_FLAGS ?= --output-on-failure --parallel 2
+# WERROR=ON (as CI has it) or OFF: compiler warnings as errors or not, set in
+# the build folder by this make and kept there until set again.
+WERROR ?=
+CONFIGURE_FLAGS = $(if $(WERROR),-DKELVO_WERROR=$(WERROR))
+CONFIGURE_WHEN = $(if $(WERROR),FORCE)
 
-.PHONY: all deps build test test-asan test-tsan demo bench fuzz package clean
+.PHONY: all deps build test test-asan test-tsan demo bench fuzz package clean FORCE
 
 all: build
 
 deps:
 	@scripts/install-deps
 
-$(BUILD)/build.ninja: CMakeLists.txt | deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+$(BUILD)/build.ninja: CMakeLists.txt $(CONFIGURE_WHEN) | deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) $(CONFIGURE_FLAGS)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
@@ -55,11 +60,11 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 SANITIZER_CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
 
-$(ASAN_BUILD)/build.ninja: CMakeLists.txt | deps
-	cmake -S . -B $(ASAN_BUILD) $(SANITIZER_CMAKE_FLAGS) -DKELVO_SANITIZE=address,undefined
+$(ASAN_BUILD)/build.ninja: CMakeLists.txt $(CONFIGURE_WHEN) | deps
+	cmake -S . -B $(ASAN_BUILD) $(SANITIZER_CMAKE_FLAGS) $(CONFIGURE_FLAGS) -DKELVO_SANITIZE=address,undefined
 
-$(TSAN_BUILD)/build.ninja: CMakeLists.txt | deps
-	cmake -S . -B $(TSAN_BUILD) $(SANITIZER_CMAKE_FLAGS) -DKELVO_SANITIZE=thread
+$(TSAN_BUILD)/build.ninja: CMakeLists.txt $(CONFIGURE_WHEN) | deps
+	cmake -S . -B $(TSAN_BUILD) $(SANITIZER_CMAKE_FLAGS) $(CONFIGURE_FLAGS) -DKELVO_SANITIZE=thread
 
 test-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD)
@@ -71,3 +76,5 @@ test-tsan: deps $(TSAN_BUILD)/build.ninja
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+
+FORCE:
