@@ -87,8 +87,10 @@ bool ConsoleAccess::changeAllowed(const Headers& headers) const
     const QByteArray fetchSite = headerValue(headers, "Sec-Fetch-Site");
     if (!fetchSite.isEmpty() && fetchSite != "same-origin")
         return false;
+    // "https": the console behind a proxy that speaks TLS for it.
     const QByteArray origin = headerValue(headers, "Origin");
-    return origin.isEmpty() || origin == "http://" + headerValue(headers, "Host");
+    const QByteArray host = headerValue(headers, "Host");
+    return origin.isEmpty() || origin == "http://" + host || origin == "https://" + host;
 }
 
 bool ConsoleAccess::tokenMatches(const QByteArray& token) const

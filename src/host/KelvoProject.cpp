@@ -222,13 +222,14 @@ int serve(ServerOptions options)
     printing::PrintStation station = makePrintStation(state, options);
     printStation.store(&station);
     // The console goes before the report forms, a reprint it runs with it.
-    const DatabaseWatch databaseWatch(employeeConnectionOptions(options), kDatabaseCheckInterval);
+    std::unique_ptr<DatabaseWatch> databaseWatch;
     std::unique_ptr<console::ConsoleServer> operatorConsole;
     if (options.console) {
+        databaseWatch = std::make_unique<DatabaseWatch>(employeeConnectionOptions(options), kDatabaseCheckInterval);
         operatorConsole = startConsole(
             *options.console,
             {state.values, state.database, station.journal(),
-             ConsoleView{options, ServerContainer1, station, store, databaseWatch},
+             ConsoleView{options, ServerContainer1, station, store, *databaseWatch},
              [&station, &state](std::int32_t waybillIsn, const QString& requester) {
                  printWaybillByKey(station, state.database, waybillIsn, requester);
              }});
