@@ -153,6 +153,7 @@ class ConsoleInTheBrowser(unittest.TestCase):
     def tearDownClass(cls):
         # The console as the tests leave it: settings, a handheld, prints.
         os.makedirs(ARGS.artifacts, exist_ok=True)
+        cls.browser.execute_script("document.activeElement.blur();")
         cls.browser.save_screenshot(os.path.join(ARGS.artifacts, "console.png"))
         cls.handheld.close()
         cls.browser.quit()
@@ -176,8 +177,11 @@ class ConsoleInTheBrowser(unittest.TestCase):
         return self.element(id).text
 
     def type_into(self, id, text):
+        # As an operator does, the field keeping the focus throughout (a
+        # clear() would leave it, and the next look at the state would
+        # fill it in again).
         field = self.element(id)
-        field.clear()
+        field.send_keys(Keys.CONTROL, "a")
         field.send_keys(text + Keys.ENTER)
 
     def journal_rows(self):

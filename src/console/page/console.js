@@ -184,6 +184,8 @@ async function reprint(entry) {
 }
 
 function showJournal(journal) {
+  // A new entry ends the wait for a reprint, however it went.
+  if (shown.journal !== undefined && shown.journal !== JSON.stringify(journal)) setText('reprint-message', '');
   redraw('journal', journal, (tr, entry) => {
     if (entry.outcome !== 'printed') tr.className = 'failed';
     cell(tr, entry.startedAt);
