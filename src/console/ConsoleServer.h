@@ -4,7 +4,9 @@
 // server's state and the print journal. The page asks for the state every
 // second (GET /api/state) and sends changes as JSON (POST /api/settings,
 // /api/reprint); its files are compiled in and it loads nothing from
-// elsewhere.
+// elsewhere. Asking rather than being told (server-sent events): Qt
+// HttpServer 6.4, Debian 12's, answers a request with one response and has
+// no way to keep one open and learn when its client went.
 
 #include "ConsoleAccess.h"
 #include "ConsoleModel.h"
