@@ -213,7 +213,8 @@ TEST_F(ColumnsTest, TheNameColumnTakesTheFontScriptOfTheSettings)
 }
 
 // Packages, quantity and litres are summed over the lines; the other totals
-// are the waybill's stored figures.
+// are the waybill's stored figures, here put back to those of the first line
+// alone after the second went in, so that they differ from the lines' sums.
 TEST_F(ColumnsTest, TotalsSumTheirLinesOrShowTheWaybillsFigures)
 {
     setIsi(QStringLiteral("ISIPARVKASTES = 'T', ISIPARVIEPSBZ = 'T', ISIPARVIEPSAR = 'T', ISIPARVREALSAR = 'T', "
@@ -222,7 +223,9 @@ TEST_F(ColumnsTest, TotalsSumTheirLinesOrShowTheWaybillsFigures)
         "UPDATE N_KLPREC SET SKKASTE = 4 WHERE ISN = 1;"
         "INSERT INTO N_KLPREC (ISN, GNOS, ISPRGRUPA, SKKASTE, LITRAZA) VALUES (2, 'Krējums', 1, 5, 0.5);"
         "INSERT INTO O_PARPRC (ISN, ISPARVPAV, ISPRECE, CENA, PARD_CENA, DAUDZUMS, NODOKLIS)"
-        "  VALUES (2, 5, 2, 1.5, 2, 20, 21);"));
+        "  VALUES (2, 5, 2, 1.5, 2, 20, 21);"
+        "UPDATE O_PARPAV SET BEZPVNSUMMA = 10, PVNSUMMA = 2.1, KOPSUMMA = 12.1, IEPBEZPVNSUMMA = 8,"
+        "  IEPPVNSUMMA = 1.68;"));
     const engine::PageDocument document = print();
     const std::pair<const char*, const char*> totals[] = {
         {"SUMIepakSkaits", "6,500"},      {"SUMDaudzums", "30,000"},        {"SUMLitrazasSumma", "20,000"},
