@@ -190,6 +190,20 @@ INSTANTIATE_TEST_SUITE_P(Decimals, SalePriceFormatTest,
                                            SalePriceCase{"Negative", "-1", "1"}),
                          CaseName());
 
+// A rate with a fraction of a percent counts whole in every column: 240 at
+// 21.5 % is 291.60 with VAT, of which 51.60 VAT.
+TEST_F(ColumnsTest, ValuesWithVatUseTheExactRate)
+{
+    setIsi(QStringLiteral("ISIPARVIEPCAR = 'T', ISIPARVIEPSAR = 'T', ISIPARVREALCAR = 'T', ISIPARVREALSAR = 'T', "
+                          "ISIPARVREALPVN = 'T'"));
+    run(QStringLiteral("UPDATE O_PARPRC SET CENA = 240, PARD_CENA = 240, DAUDZUMS = 1, NODOKLIS = 21.5"));
+    const engine::PageDocument document = print();
+    for (const auto& [element, expected] : {std::pair{"DTIepCenaArPVN", "291,600"}, {"DTIepSumArPVN", "291,600"},
+                                            {"DTIepPVNSumma", "51,600"}, {"DTPardCenaArPVN", "291,600"},
+                                            {"DTPardSummaArPVN", "291,600"}, {"DTPardPVNSumma", "51,600"}})
+        EXPECT_EQ(textOf(document, QString::fromUtf8(element)), QString::fromUtf8(expected)) << element;
+}
+
 TEST_F(ColumnsTest, ASecondPrintGoesBackToThreeDecimalsWhenTheSettingIsZeroAgain)
 {
     setIsi(QStringLiteral("ISIPARVREALCAR = 'T'"));
