@@ -43,6 +43,7 @@ protected:
     void run(const QString& script) const { database.run(script); }
     void addLines(std::initializer_list<Line> lines, int waybill = 1) const;
     // Commits the operator transaction first, as the print request does.
+    // Every page it prints is checked for texts printed over.
     engine::PageDocument printWaybill(int waybill = 1);
 
     testsupport::TestDatabase database;
