@@ -195,8 +195,9 @@ TEST_F(BackPressureTest, TwoHundredClientsThatNeverReadKeepTheServerUnderItsBoun
         for (const auto& client : clients)
             client->sendWhatIsTaken(echo);
         most = std::max(most, memoryOf(pid, "VmRSS"));
-        if (kMemoryIsTheServers)
+        if (kMemoryIsTheServers) {
             ASSERT_LE(most, bound) << "grew by " << (most - before) / 1024 << " KiB";
+        }
     }
     ASSERT_EQ(pausedPeers().size(), kClients) << "not every client's reading stopped in time";
 
@@ -204,8 +205,9 @@ TEST_F(BackPressureTest, TwoHundredClientsThatNeverReadKeepTheServerUnderItsBoun
     const QJsonObject answered = other.ask(requestLine(2, "EchoString", QJsonArray{"still served"}));
     EXPECT_EQ(answered["result"].toString(), "still served") << QJsonDocument(answered).toJson().toStdString();
     const qint64 peak = memoryOf(pid, "VmHWM");
-    if (kMemoryIsTheServers)
+    if (kMemoryIsTheServers) {
         EXPECT_LE(peak, bound) << "peak " << peak / 1024 << " KiB, bound " << bound / 1024 << " KiB";
+    }
     RecordProperty("grown_kib", static_cast<int>((peak - before) / 1024));
     RecordProperty("bound_kib", static_cast<int>((bound - before) / 1024));
 }
