@@ -6,7 +6,6 @@
 #include "ScanThreads.h"
 #include "SharedRuns.h"
 #include "SpareConnections.h"
-#include "SqlText.h"
 #include "WaybillCounter.h"
 
 #include <QStringList>
@@ -78,7 +77,7 @@ std::vector<db::Param> designedParams(const ProviderEntry& entry)
 // The statement runs only with every parameter it names.
 void checkStatementParams(db::Query& dataSet)
 {
-    for (const QString& name : db::parameterNames(dataSet.sql()))
+    for (const QString& name : dataSet.sqlParameterNames())
         requiredParam(dataSet, name);
 }
 
