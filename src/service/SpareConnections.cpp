@@ -26,9 +26,11 @@ void SpareConnections::fill()
         filling_ = std::thread([this] { keepFilling(); });
 }
 
+// Connections the sessions take meanwhile are not made up for: the filling
+// attaches `capacity_` connections at most, once.
 void SpareConnections::keepFilling()
 {
-    while (!stopping_ && spare() < capacity_) {
+    for (int attached = 0; attached < capacity_ && !stopping_ && spare() < capacity_; ++attached) {
         auto connection = std::make_unique<db::Connection>(options_);
         try {
             connection->attach();

@@ -31,8 +31,10 @@ public:
     SpareConnections& operator=(const SpareConnections&) = delete;
 
     // Attaches connections up to the capacity, one after another, on a
-    // thread of its own; a failed attach ends the filling (the sessions
-    // attach for themselves then, and report the failure).
+    // thread of its own, once (those taken meanwhile are not attached
+    // again); a failed attach ends the filling (the sessions attach for
+    // themselves then, and report the failure). Logs connections.spare
+    // (debug) when it is done.
     void fill();
 
     // An attached connection for a session. Throws db::DbError when none is

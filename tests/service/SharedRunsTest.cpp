@@ -96,7 +96,9 @@ TEST(SharedRunsTest, AFailedRunFailsEveryRequestOfItAndTheNextRunsAnew)
     HeldRuns held;
     auto first = ask(runs, "goods", held.run());
     ASSERT_TRUE(eventually([&] { return held.started() == 1; }));
+    // The second leads the next run: it comes first.
     auto second = ask(runs, "goods", held.run("lost connection"));
+    ASSERT_TRUE(eventually([&] { return runs.waitingForNext("goods") == 1; }));
     auto third = ask(runs, "goods", held.run());
     ASSERT_TRUE(eventually([&] { return runs.waitingForNext("goods") == 2; }));
     held.letGo(2);
