@@ -155,7 +155,8 @@ int serve(ServerOptions options)
     // The goods lists that clients ask for at the same time share one run;
     // the sessions' connections are attached ahead, as the clients come.
     service::SharedRuns sharedRuns;
-    service::SpareConnections spareConnections(employeeConnectionOptions(options), options.spareConnections);
+    service::SpareConnections spareConnections(employeeConnectionOptions(options), options.spareConnections,
+                                               service::findProvider(u"DataSetProvider_NODGRUPA")->statement);
     spareConnections.fill();
     const service::ServiceContext context{employeeConnectionOptions(options), &state.values, &store, {}, {},
                                           &sharedRuns, &spareConnections};

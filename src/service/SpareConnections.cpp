@@ -2,11 +2,12 @@
 
 #include "DbError.h"
 #include "Log.h"
+#include "Query.h"
 
 namespace service {
 
-SpareConnections::SpareConnections(db::ConnectionOptions options, int capacity)
-    : options_(std::move(options)), capacity_(capacity)
+SpareConnections::SpareConnections(db::ConnectionOptions options, int capacity, QString warmUp)
+    : options_(std::move(options)), capacity_(capacity), warmUp_(std::move(warmUp))
 {
 }
 
@@ -34,6 +35,8 @@ void SpareConnections::keepFilling()
         auto connection = std::make_unique<db::Connection>(options_);
         try {
             connection->attach();
+            if (!warmUp_.isEmpty())
+                db::Query(*connection, warmUp_).open();
         } catch (const db::DbError& e) {
             logging::warning("connections.not_attached", {{"spare", spare()}, {"error", e.message()}});
             return;

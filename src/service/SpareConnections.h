@@ -23,8 +23,11 @@ namespace service {
 
 class SpareConnections {
 public:
-    // Keeps up to `capacity` connections with these options.
-    SpareConnections(db::ConnectionOptions options, int capacity);
+    // Keeps up to `capacity` connections with these options. A connection
+    // attached by the filling first runs `warmUp` (a statement with rows and
+    // no parameters, such as a session's first one): a connection's first
+    // statement on texts costs the engine about as much as its attach.
+    SpareConnections(db::ConnectionOptions options, int capacity, QString warmUp = {});
     // Stops the filling and detaches the spare connections.
     ~SpareConnections();
     SpareConnections(const SpareConnections&) = delete;
@@ -52,6 +55,7 @@ private:
 
     const db::ConnectionOptions options_;
     const int capacity_;
+    const QString warmUp_;
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<db::Connection>> spare_;
     std::atomic<bool> stopping_ = false;
