@@ -1,6 +1,6 @@
 /*
   Kelvo goods database: the tables, generators, triggers and the stored
-  procedure the order-control server uses.
+  procedures the order-control server uses.
 
   Run through the server's own loader, or isql-fb with SET NAMES UTF8, on a
   freshly created, empty database whose default character set is WIN1257
@@ -159,7 +159,8 @@ CREATE INDEX O_PASPRC_PASPAV ON O_PASPRC (ISPASPAV);
 
 -- Transfer waybills between departments. Own waybills have PZ_SERIJA
 -- 'PL'; PZ_BLOK 'T' blocks a printed one, anything else leaves it open.
--- The totals are stored figures of the waybill, printed as they stand.
+-- The totals are stored figures of the waybill, printed as they stand;
+-- the trigger O_PARPRC_KOPSUMMAS (below) keeps them equal to the lines.
 -- REKVIZITIFROM says where the printed sender and receiver details come
 -- from (0/1 organisation, 3 organisation and department, else department).
 CREATE TABLE O_PARPAV (
@@ -423,6 +424,54 @@ END^
 CREATE TRIGGER N_ISI2_BI FOR N_ISI2 ACTIVE BEFORE INSERT POSITION 0 AS
 BEGIN
   IF (NEW.ISN IS NULL) THEN NEW.ISN = GEN_ID(N_ISI2GEN, 1);
+END^
+
+
+/* ===================================================================== */
+/* Waybill totals kept equal to the lines                                */
+/* ===================================================================== */
+
+/*
+  The reports print a transfer waybill's stored totals (O_PARPAV), so they
+  follow its lines (O_PARPRC): after a line is inserted or deleted, or its
+  waybill, prices, quantity or rate change, the totals of the waybill (of
+  both, when a line moves to another) are worked out afresh from all its
+  lines. Sale values from PARD_CENA, purchase values from CENA, VAT at each
+  line's own rate; each line's amounts are rounded to cents before they are
+  added up; a waybill whose last line goes has totals of 0.
+*/
+CREATE PROCEDURE O_PARPAV_KOPSUMMAS (ISPARVPAV INTEGER)
+AS
+  DECLARE BEZPVN DOUBLE PRECISION;
+  DECLARE PVN DOUBLE PRECISION;
+  DECLARE IEPBEZPVN DOUBLE PRECISION;
+  DECLARE IEPPVN DOUBLE PRECISION;
+BEGIN
+  SELECT COALESCE(SUM(ROUND(PARD_CENA * DAUDZUMS, 2)), 0),
+         COALESCE(SUM(ROUND(PARD_CENA * DAUDZUMS * NODOKLIS / 100, 2)), 0),
+         COALESCE(SUM(ROUND(CENA * DAUDZUMS, 2)), 0),
+         COALESCE(SUM(ROUND(CENA * DAUDZUMS * NODOKLIS / 100, 2)), 0)
+    FROM O_PARPRC
+   WHERE ISPARVPAV = :ISPARVPAV
+    INTO :BEZPVN, :PVN, :IEPBEZPVN, :IEPPVN;
+  UPDATE O_PARPAV
+     SET BEZPVNSUMMA = :BEZPVN, PVNSUMMA = :PVN, KOPSUMMA = :BEZPVN + :PVN,
+         IEPBEZPVNSUMMA = :IEPBEZPVN, IEPPVNSUMMA = :IEPPVN
+   WHERE ISN = :ISPARVPAV;
+END^
+
+-- A change of a line's certificate or comment leaves the totals alone, so
+-- that it does not touch the waybill's row.
+CREATE TRIGGER O_PARPRC_KOPSUMMAS FOR O_PARPRC ACTIVE AFTER INSERT OR UPDATE OR DELETE POSITION 0 AS
+BEGIN
+  IF (DELETING OR (UPDATING AND OLD.ISPARVPAV IS DISTINCT FROM NEW.ISPARVPAV)) THEN
+    EXECUTE PROCEDURE O_PARPAV_KOPSUMMAS OLD.ISPARVPAV;
+  IF (INSERTING OR (UPDATING AND (OLD.ISPARVPAV IS DISTINCT FROM NEW.ISPARVPAV
+                                  OR OLD.CENA IS DISTINCT FROM NEW.CENA
+                                  OR OLD.PARD_CENA IS DISTINCT FROM NEW.PARD_CENA
+                                  OR OLD.DAUDZUMS IS DISTINCT FROM NEW.DAUDZUMS
+                                  OR OLD.NODOKLIS IS DISTINCT FROM NEW.NODOKLIS))) THEN
+    EXECUTE PROCEDURE O_PARPAV_KOPSUMMAS NEW.ISPARVPAV;
 END^
 
 

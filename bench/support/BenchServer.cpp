@@ -88,7 +88,8 @@ void BenchServer::start()
     process_.start(program_, {QStringLiteral("--headless"), QStringLiteral("--database"), database(),
                               QStringLiteral("--listen"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
                               QString::number(port_), QStringLiteral("--print-to"),
-                              folder_.filePath(QStringLiteral("prints"))});
+                              folder_.filePath(QStringLiteral("prints")), QStringLiteral("--console"),
+                              QStringLiteral("off")});
     if (!process_.waitForStarted(10000))
         throw std::runtime_error("cannot start " + program_.toStdString() + ": " + process_.errorString().toStdString());
     for (int attempt = 0; attempt < 150; ++attempt) {

@@ -7,6 +7,7 @@
 // settings again. Under systemd it reports readiness and keeps the watchdog
 // fed.
 
+#include "DatabaseWatch.h"
 #include "KelvoServerContainerUnit.h"
 #include "KelvoUnit.h"
 #include "PrintProgressWindow.h"
@@ -31,6 +32,7 @@
 #include "SettingsStore.h"
 #include "SharedRuns.h"
 #include "SpareConnections.h"
+#include "WaybillCounter.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -109,7 +111,8 @@ printing::PrintStation makePrintStation(OperatorState& state, const ServerOption
 // Prints one waybill by its key, on the form the print request would choose:
 // its alcohol lines are counted on PRECES_DB by the print request's own
 // statement.
-void printWaybillByKey(printing::PrintStation& station, OperatorDatabase& database, std::int32_t waybillIsn)
+void printWaybillByKey(printing::PrintStation& station, OperatorDatabase& database, std::int32_t waybillIsn,
+                       const QString& requester)
 {
     std::int32_t alcoholLines = 0;
     {
@@ -119,7 +122,7 @@ void printWaybillByKey(printing::PrintStation& station, OperatorDatabase& databa
         count.open();
         alcoholLines = count.field(u"SKAITS").asInteger();  // 0 when there is no such waybill
     }
-    station.printRequest(waybillIsn, alcoholLines, QStringLiteral("command line"));
+    station.printRequest(waybillIsn, alcoholLines, requester);
 }
 
 // --print-waybill: prints one waybill with the operator's stored settings
@@ -130,8 +133,58 @@ int printOneWaybill(const ServerOptions& options, std::int32_t waybillIsn)
     OperatorState state(options);
     restoreOperatorValues(store, state.values);
     printing::PrintStation station = makePrintStation(state, options);
-    printWaybillByKey(station, state.database, waybillIsn);
+    printWaybillByKey(station, state.database, waybillIsn, QStringLiteral("command line"));
     return 0;
+}
+
+// The number the next waybill receives, as the counter holds it; empty when
+// the counter is to continue after the newest waybill of the database.
+QString nextWaybillNumber(const SettingsStore& store)
+{
+    const std::optional<SettingsStore::Values> values = store.read();
+    const QVariant stored = values ? values->value(service::kWaybillCounterName) : QVariant();
+    if (!service::storedCounterValue(stored))
+        return {};
+    return service::waybillNumberText(
+        service::waybillNumbers(stored, []() -> std::optional<std::uint64_t> { return std::nullopt; }).given);
+}
+
+// How often the console's view of the database is brought up to date.
+constexpr std::chrono::seconds kDatabaseCheckInterval{10};
+
+// What the console shows of the server, read afresh for each look.
+struct ConsoleView {
+    const ServerOptions& options;
+    const TServerContainer1& container;
+    const printing::PrintStation& station;
+    const SettingsStore& store;
+    const DatabaseWatch& databaseWatch;
+
+    console::ServerStatus operator()() const
+    {
+        console::ServerStatus status;
+        status.mode = options.headless ? QStringLiteral("headless") : QStringLiteral("window");
+        status.listenAddress = listenText(options.listen, container.port());
+        status.database = options.database.database;
+        const DatabaseWatch::Reachability reachability = databaseWatch.reachability();
+        status.databaseReachable = reachability.reachable;
+        status.databaseError = reachability.error;
+        status.databaseCheckedAt = reachability.checkedAt;
+        status.nextWaybillNumber = nextWaybillNumber(store);
+        status.runningPrint = station.runningPrint();
+        for (const ConnectionInfo& connection : container.connections())
+            status.handhelds.append({connection.peer, connection.since, connection.requests, connection.lastRequest});
+        return status;
+    }
+};
+
+std::unique_ptr<console::ConsoleServer> startConsole(const console::ConsoleOptions& consoleOptions,
+                                                     console::ConsoleBackend backend)
+{
+    auto server = std::make_unique<console::ConsoleServer>(consoleOptions, std::move(backend));
+    logging::info("console.listening", {{"address", peerText(consoleOptions.address, server->port())},
+                                        {"login", consoleOptions.token.isEmpty() ? "none" : "token"}});
+    return server;
 }
 
 int serve(ServerOptions options)
@@ -177,6 +230,19 @@ int serve(ServerOptions options)
     // The report forms PrParvietPZ and PrParvAlkoholaPZ.
     printing::PrintStation station = makePrintStation(state, options);
     printStation.store(&station);
+    // The console goes before the report forms, a reprint it runs with it.
+    std::unique_ptr<DatabaseWatch> databaseWatch;
+    std::unique_ptr<console::ConsoleServer> operatorConsole;
+    if (options.console) {
+        databaseWatch = std::make_unique<DatabaseWatch>(employeeConnectionOptions(options), kDatabaseCheckInterval);
+        operatorConsole = startConsole(
+            *options.console,
+            {state.values, state.database, station.journal(),
+             ConsoleView{options, ServerContainer1, station, store, *databaseWatch},
+             [&station, &state](std::int32_t waybillIsn, const QString& requester) {
+                 printWaybillByKey(station, state.database, waybillIsn, requester);
+             }});
+    }
     std::unique_ptr<PrintProgressWindow> progressWindow;
     if (Form1) {
         progressWindow = std::make_unique<PrintProgressWindow>(Form1.get());

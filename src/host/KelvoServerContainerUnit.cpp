@@ -2,6 +2,7 @@
 
 #include "Log.h"
 
+#include <QMutex>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -119,6 +120,13 @@ public:
     qint64 idleSinceMs() const { return idleSinceMs_; }
     bool isEvicted() const { return evicted_; }
 
+    // From any thread; no peer while the connection is being set up.
+    ConnectionInfo info() const
+    {
+        const QMutexLocker locker(&infoMutex_);
+        return info_;
+    }
+
     // From the container's thread: closes the connection to make room.
     void evict()
     {
@@ -136,6 +144,10 @@ protected:
             return;
         }
         peer_ = peerText(socket.peerAddress(), socket.peerPort());
+        {
+            const QMutexLocker locker(&infoMutex_);
+            info_.peer = peer_;
+        }
         enableKeepAlive(socket, options_.keepAliveIdle);
         // Room for one line and its "\r\n": a full buffer without a newline
         // holds a line over the limit. The socket reads no more until the
@@ -207,6 +219,11 @@ private:
             session_ = serverClass_.newSession(peer_);
         QByteArray answer = session_(line);
         ++requests_;
+        {
+            const QMutexLocker locker(&infoMutex_);
+            info_.requests = requests_;
+            info_.lastRequest = QDateTime::currentDateTime();
+        }
         idleSinceMs_ = steadyMs();
         busy_ = false;
         return answer;
@@ -267,6 +284,8 @@ private:
     std::atomic<bool> busy_ = false;
     std::atomic<bool> evicted_ = false;
     std::atomic<qint64> idleSinceMs_ = steadyMs();
+    mutable QMutex infoMutex_;
+    ConnectionInfo info_{{}, QDateTime::currentDateTime(), 0, {}};
 };
 
 TServerContainer1::TServerContainer1(ServerClass serverClass, const ListenOptions& options, QObject* parent)
@@ -295,6 +314,16 @@ int TServerContainer1::clientCount() const
 {
     return static_cast<int>(
         std::count_if(clients_.begin(), clients_.end(), [](const ClientThread* client) { return !client->isEvicted(); }));
+}
+
+QList<ConnectionInfo> TServerContainer1::connections() const
+{
+    QList<ConnectionInfo> connections;
+    for (const ClientThread* client : clients_) {
+        if (ConnectionInfo info = client->info(); !client->isEvicted() && !info.peer.isEmpty())
+            connections.append(std::move(info));
+    }
+    return connections;
 }
 
 void TServerContainer1::stop()

@@ -14,6 +14,7 @@
 // hand.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -56,6 +57,14 @@ inline constexpr int kKeepAliveProbes = 6;
 // Unsent answers beyond which a connection is not read from.
 inline constexpr qint64 kMaxUnsentBytes = 64 * 1024;
 
+// A client connection as the operator sees it.
+struct ConnectionInfo {
+    QString peer;  // address:port, as the log shows it
+    QDateTime since;
+    qint64 requests = 0;
+    QDateTime lastRequest;  // invalid before the first request
+};
+
 // The client's address as the log shows it: 10.0.0.7:40112, [fe80::1]:40112.
 QString peerText(const QHostAddress& address, quint16 port);
 
@@ -71,6 +80,8 @@ public:
     // Connections being served (not those refused, nor those closing to make
     // room).
     int clientCount() const;
+    // The connections being served, oldest first; on the container's thread.
+    QList<ConnectionInfo> connections() const;
 
     // Closes the listener, then every client connection, and waits for their
     // threads; a request being served finishes first and its answer is

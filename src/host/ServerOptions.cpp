@@ -44,6 +44,54 @@ QHostAddress listenAddress(const QString& text)
     return address;
 }
 
+// The first line of a file, without its line end; `option` names the
+// option that gave the file.
+QByteArray firstLine(const QString& option, const QString& path, const char* what)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw UsageError(QStringLiteral("%1: cannot read %2: %3").arg(option, path, file.errorString()).toStdString());
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    if (line.isEmpty())
+        throw UsageError(QStringLiteral("%1: %2 holds no %3").arg(option, path, QLatin1String(what)).toStdString());
+    return line;
+}
+
+// --console: off, or ADDRESS:PORT ([ADDRESS]:PORT for IPv6); a port alone
+// keeps the loopback address.
+std::optional<console::ConsoleOptions> consoleListen(const QString& text, const QString& tokenFile)
+{
+    if (text == QLatin1String("off")) {
+        if (!tokenFile.isEmpty())
+            throw UsageError("--console-token-file: the console is off");
+        return std::nullopt;
+    }
+    console::ConsoleOptions options;
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    QString address = colon < 0 ? QString() : text.left(colon);
+    const QString portText = colon < 0 ? text : text.mid(colon + 1);
+    if (address.startsWith(QLatin1Char('[')) && address.endsWith(QLatin1Char(']')))
+        address = address.mid(1, address.size() - 2);
+    bool ok = false;
+    const uint port = portText.toUInt(&ok);
+    if (!ok || port > 65535)
+        throw UsageError(QStringLiteral("--console: %1 is not off or ADDRESS:PORT").arg(text).toStdString());
+    options.port = static_cast<quint16>(port);
+    if (address == QLatin1String("localhost"))
+        options.address = QHostAddress::LocalHost;
+    else if (!address.isEmpty() && !options.address.setAddress(address))
+        throw UsageError(QStringLiteral("--console: %1 is not an IP address").arg(address).toStdString());
+    if (!tokenFile.isEmpty())
+        options.token = firstLine(QStringLiteral("--console-token-file"), tokenFile, "token");
+    if (!options.address.isLoopback() && options.token.isEmpty())
+        throw UsageError(QStringLiteral("--console %1: an address other than a loopback one needs --console-token-file")
+                             .arg(text)
+                             .toStdString());
+    return options;
+}
+
 // kelvo-server's options on a parser of their own.
 struct CommandLine {
     CommandLine()
@@ -52,7 +100,8 @@ struct CommandLine {
             "Kelvo order-control server: answers the handheld clients over TCP (newline-delimited JSON-RPC 2.0)\n"
             "and prints their waybills. Without --headless it shows the operator window."));
         parser.addOptions({database, user, password, passwordFile, role, charset, codePage, port, listen, maxClients,
-                           spareConnections, maxLine, lineTimeout, keepAlive, printer, printTo, headless, demo, printWaybill, logLevel});
+                           spareConnections, maxLine, lineTimeout, keepAlive, printer, printTo, headless, demo,
+                           printWaybill, logLevel, consoleOption, consoleTokenFile});
     }
 
     const ServerOptions defaults;
@@ -120,6 +169,14 @@ struct CommandLine {
         "log-level", QStringLiteral("Least level of the events logged on standard error: debug, info, warning or error."),
         "LEVEL", QStringLiteral("info"));
 
+    const QCommandLineOption consoleOption = valueOption(
+        "console",
+        QStringLiteral("Address and port of the operator console in the browser, or off. An address other than a "
+                       "loopback one needs --console-token-file."),
+        "ADDRESS:PORT", QStringLiteral("127.0.0.1:9980"));
+    const QCommandLineOption consoleTokenFile = valueOption(
+        "console-token-file", QStringLiteral("The console's access token is the first line of FILE."), "FILE");
+
     // --help, --help-all or --version.
     bool asksForText() const
     {
@@ -158,6 +215,7 @@ struct CommandLine {
                                  .arg(parser.value(logLevel))
                                  .toStdString());
         options.logLevel = *level;
+        options.console = consoleListen(parser.value(consoleOption), parser.value(consoleTokenFile));
         return options;
     }
 
@@ -170,24 +228,10 @@ struct CommandLine {
         if (parser.isSet(password))
             return parser.value(password);
         if (parser.isSet(passwordFile))
-            return passwordInFile(parser.value(passwordFile));
+            return QString::fromUtf8(firstLine(QStringLiteral("--password-file"), parser.value(passwordFile), "password"));
         if (qEnvironmentVariableIsSet(kPasswordVariable))
             return qEnvironmentVariable(kPasswordVariable);
         return QStringLiteral("plovnigur");
-    }
-
-    // The first line, without its line end.
-    static QString passwordInFile(const QString& path)
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw UsageError(QStringLiteral("--password-file: cannot read %1: %2").arg(path, file.errorString()).toStdString());
-        QByteArray line = file.readLine();
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty())
-            throw UsageError(QStringLiteral("--password-file: %1 holds no password").arg(path).toStdString());
-        return QString::fromUtf8(line);
     }
 };
 

@@ -2,6 +2,7 @@
 // The command line of kelvo-server and the demo set-up it may ask for.
 
 #include "Connection.h"
+#include "ConsoleServer.h"
 #include "KelvoServerContainerUnit.h"
 #include "Log.h"
 
@@ -30,6 +31,8 @@ struct ServerOptions {
     QString settingsLocation;
     std::optional<std::int32_t> printWaybill;
     logging::Level logLevel = logging::Level::Info;
+    // The operator console; none: --console off.
+    std::optional<console::ConsoleOptions> console = console::ConsoleOptions{};
 };
 
 // The environment variable a password may come in, when neither --password

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QPrinterInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <stdexcept>
 
@@ -171,6 +172,8 @@ void PrintStation::printRequest(std::int32_t waybillIsn, std::int32_t alcoholLin
     entry.peer = peer;
     QElapsedTimer clock;
     clock.start();
+    showRunning(entry);
+    const auto done = qScopeGuard([this] { showRunning(std::nullopt); });
     try {
         printAndBlock(printing, entry, alcoholLines);
     } catch (...) {
@@ -183,6 +186,18 @@ void PrintStation::printRequest(std::int32_t waybillIsn, std::int32_t alcoholLin
     }
     entry.durationMs = clock.elapsed();
     journal_.add(entry);
+}
+
+std::optional<PrintEntry> PrintStation::runningPrint() const
+{
+    const QMutexLocker locker(&runningMutex_);
+    return running_;
+}
+
+void PrintStation::showRunning(std::optional<PrintEntry> entry)
+{
+    const QMutexLocker locker(&runningMutex_);
+    running_ = std::move(entry);
 }
 
 void PrintStation::printAndBlock(const operator_state::PrintLock::Held& printing, PrintEntry& entry,

@@ -12,11 +12,13 @@
 #include "PrintProgress.h"
 
 #include <QDateTime>
+#include <QMutex>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace reports {
@@ -81,6 +83,9 @@ public:
     engine::PrintProgress& alcoholProgress();
     // The latest prints, for any thread.
     PrintJournal& journal() { return journal_; }
+    // The print being made (its waybill, form, client and start), for any
+    // thread; none between prints.
+    std::optional<PrintEntry> runningPrint() const;
 
 private:
     void printAndBlock(const operator_state::PrintLock::Held& printing, PrintEntry& entry, std::int32_t alcoholLines);
@@ -88,6 +93,7 @@ private:
     void recoverFromFailure(const operator_state::PrintLock::Held& printing,
                             const operator_state::OperatorDatabase::DepartmentPositions& kept);
     void checkHeld(const operator_state::PrintLock::Held& held) const;
+    void showRunning(std::optional<PrintEntry> entry);
 
     const operator_state::OperatorValues& operatorValues_;
     operator_state::OperatorDatabase& operatorDatabase_;
@@ -95,6 +101,8 @@ private:
     std::unique_ptr<reports::TPrParvietPZ> general_;
     std::unique_ptr<reports::TPrParvAlkoholaPZ> alcohol_;
     PrintJournal journal_;
+    mutable QMutex runningMutex_;
+    std::optional<PrintEntry> running_;
 };
 
 // The PDF file name of a job: waybill key, number and time, so that jobs

@@ -45,23 +45,30 @@ FieldText::FieldText(Band& band, QString name, QString dataField, const QRectF& 
 {
 }
 
-QString FieldText::valueText(const PrintContext& context) const
+QVariant FieldText::value(const PrintContext& context) const
 {
     const ReportDataSet* record = context.record;
     if (!hasDataSet_ || !record)
         return {};
-    QVariant value;
-    QString pattern = mask_;
     try {
-        if (!record->hasField(dataField_))
-            return {};
-        value = record->value(dataField_);
-        if (pattern.isEmpty())
-            pattern = record->displayFormat(dataField_);
+        return record->hasField(dataField_) ? record->value(dataField_) : QVariant();
     } catch (const std::exception&) {
         return {};  // a field that cannot be read prints empty
     }
-    return displayText(value, pattern);  // a pattern it cannot follow is a layout fault: throws
+}
+
+QString FieldText::valueText(const PrintContext& context) const
+{
+    const QVariant fieldValue = value(context);
+    if (fieldValue.isNull())
+        return {};
+    const QString pattern = mask_.isEmpty() ? context.record->displayFormat(dataField_) : mask_;
+    return displayText(fieldValue, pattern);  // a pattern it cannot follow is a layout fault: throws
+}
+
+bool FieldText::valueIsNumber(const PrintContext& context) const
+{
+    return isNumber(value(context));
 }
 
 Expression::Expression(Band& band, QString name, const QString& expression, const QRectF& geometry)

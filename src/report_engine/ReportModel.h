@@ -181,8 +181,12 @@ public:
     const QString& mask() const { return mask_; }
     void setMask(const QString& mask) { mask_ = mask; }
     QString valueText(const PrintContext& context) const override;
+    // Whether the field holds a number for the current record.
+    bool valueIsNumber(const PrintContext& context) const;
 
 private:
+    QVariant value(const PrintContext& context) const;  // null when it prints empty
+
     QString dataField_;
     QString mask_;
     bool hasDataSet_ = true;

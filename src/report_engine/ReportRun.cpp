@@ -160,12 +160,13 @@ void ReportRun::emitBand(const Band& band, const BandLayout& layout, bool mayBre
     const qreal limit = mayBreak ? pageBottom_ : std::numeric_limits<qreal>::infinity();
     const qreal firstPart = std::min(layout.height, limit - top);
     addFill(band.name(), QRectF(margins_.left(), top, band.width(), std::max<qreal>(firstPart, 0)));
-    // Frame lines lie inside the band, so that the next band's background
-    // does not cover half of the bottom one.
+    std::vector<Carry> carried = emitPieces(layout, top, limit);
+    // After the elements, so that their backgrounds do not cut into the
+    // lines; inside the band, so that the next band's background does not
+    // cover half of the bottom one.
     const qreal halfFrame = pointsToPixels(band.frame().widthPt) / 2;
     if (band.frame().drawTop)
         addFrameLine(band, top + halfFrame);
-    std::vector<Carry> carried = emitPieces(layout, top, limit);
     qreal bottom = top + layout.height;
     while (!carried.empty()) {
         startPage();
@@ -176,63 +177,122 @@ void ReportRun::emitBand(const Band& band, const BandLayout& layout, bool mayBre
     y_ = bottom;
 }
 
-// Places the band's pieces from `top`; returns the lines of stretched
-// elements that lie past `limit`, to go on to the next page.
+namespace {
+
+qsizetype linesOf(const BandPiece& piece)
+{
+    const auto* text = std::get_if<TextPiece>(&piece);
+    return text ? text->shownLines : 1;
+}
+
+// Where the part of a piece still to print starts, relative to its band.
+qreal topOf(const BandPiece& piece, qsizetype line)
+{
+    const auto* text = std::get_if<TextPiece>(&piece);
+    return text ? text->lineTop(line) : pieceRect(piece).top();
+}
+
+// The bottom of `count` lines from `line` on, or of the whole piece.
+qreal bottomOf(const BandPiece& piece, qsizetype line, qsizetype count)
+{
+    const auto* text = std::get_if<TextPiece>(&piece);
+    return text ? text->lineTop(line + count) : pieceRect(piece).bottom();
+}
+
+// The lines from `line` on (or the whole piece) that end within `bottom`.
+qsizetype linesWithin(const BandPiece& piece, qsizetype line, qreal bottom)
+{
+    const auto* text = std::get_if<TextPiece>(&piece);
+    if (!text)
+        return pieceRect(piece).bottom() <= bottom + kEpsilon ? 1 : 0;
+    qsizetype count = 0;
+    while (line + count < text->shownLines && text->lineTop(line + count + 1) <= bottom + kEpsilon)
+        ++count;
+    return count;
+}
+
+}  // namespace
+
+// Places the band's pieces from `top`; returns what of the pieces that grew
+// or moved lies past `limit`, to go on to the next page.
 std::vector<ReportRun::Carry> ReportRun::emitPieces(const BandLayout& layout, qreal top, qreal limit)
 {
     std::vector<Carry> carried;
     const QPointF origin(margins_.left(), top);
     for (const BandPiece& piece : layout.pieces) {
-        if (const auto* text = std::get_if<TextPiece>(&piece)) {
-            qsizetype here = text->shownLines;
-            QRectF fill = text->rect.translated(origin);
-            if (text->stretched && fill.bottom() > limit + kEpsilon) {
-                here = text->block.linesWithin(limit - fill.top());
-                fill.setBottom(std::max(fill.top(), limit));
-                carried.push_back({text, here});
-            }
+        if (!pieceMoves(piece) || top + pieceRect(piece).bottom() <= limit + kEpsilon) {
+            emitWhole(piece, origin);
+            continue;
+        }
+        const qsizetype here = linesWithin(piece, 0, limit - top);
+        if (const auto* text = std::get_if<TextPiece>(&piece); text && here > 0) {
+            const QRectF fill(origin + text->rect.topLeft(), QPointF(origin.x() + text->rect.right(), limit));
             addFill(text->source, fill);
             addLines(*text, 0, here, fill.topLeft());
-        } else if (const auto* shape = std::get_if<ShapePiece>(&piece)) {
-            ShapeOutline outline = shape->outline;
-            outline.rect.translate(origin);
-            page().items.push_back(outline);
-        } else if (const auto* picture = std::get_if<PicturePiece>(&piece)) {
-            Picture placed = picture->picture;
-            placed.rect.translate(origin);
-            addFill(picture->source, placed.rect);
-            page().items.push_back(placed);
         }
+        if (here < linesOf(piece))
+            carried.push_back({&piece, here});
     }
     return carried;
 }
 
-// On a new page: as many of the carried lines as fit (at least one line of
-// each, so that every page makes progress); returns the band's new bottom.
+// On a new page: what was carried, keeping its places relative to the
+// highest of it, which starts the page, as far as it fits (at least one
+// line, so that every page makes progress); returns the band's new bottom.
 qreal ReportRun::emitContinuation(const Band& band, std::vector<Carry>& carried)
 {
     const qreal top = y_;
-    const qreal room = pageBottom_ - top;
+    qreal cut = std::numeric_limits<qreal>::infinity();
+    for (const Carry& carry : carried)
+        cut = std::min(cut, topOf(*carry.piece, carry.nextLine));
     std::vector<qsizetype> counts;
-    qreal height = 0;
-    for (const Carry& carry : carried) {
-        const TextBlock& block = carry.piece->block;
-        const qsizetype remaining = carry.piece->shownLines - carry.nextLine;
-        const qsizetype fitting = std::max<qsizetype>(1, block.linesWithin(room));
-        counts.push_back(std::min(remaining, fitting));
-        height = std::max(height, counts.back() * block.lineHeight);
+    for (const Carry& carry : carried)
+        counts.push_back(linesWithin(*carry.piece, carry.nextLine, cut + pageBottom_ - top));
+    if (std::all_of(counts.begin(), counts.end(), [](qsizetype count) { return count == 0; })) {
+        const auto first = std::find_if(carried.begin(), carried.end(), [cut](const Carry& carry) {
+            return topOf(*carry.piece, carry.nextLine) == cut;
+        });
+        counts[first - carried.begin()] = 1;
     }
+    qreal height = 0;
+    for (std::size_t i = 0; i < carried.size(); ++i)
+        if (counts[i] > 0)
+            height = std::max(height, bottomOf(*carried[i].piece, carried[i].nextLine, counts[i]) - cut);
     addFill(band.name(), QRectF(margins_.left(), top, band.width(), height));
     for (std::size_t i = 0; i < carried.size(); ++i) {
-        const TextPiece& piece = *carried[i].piece;
-        const QRectF fill(margins_.left() + piece.rect.left(), top, piece.rect.width(),
-                          counts[i] * piece.block.lineHeight);
-        addFill(piece.source, fill);
-        addLines(piece, carried[i].nextLine, counts[i], fill.topLeft());
-        carried[i].nextLine += counts[i];
+        if (counts[i] == 0)
+            continue;
+        Carry& carry = carried[i];
+        if (const auto* text = std::get_if<TextPiece>(carry.piece)) {
+            const QRectF fill(margins_.left() + text->rect.left(), top + text->lineTop(carry.nextLine) - cut,
+                              text->rect.width(), counts[i] * text->block.lineHeight);
+            addFill(text->source, fill);
+            addLines(*text, carry.nextLine, counts[i], fill.topLeft());
+        } else {
+            emitWhole(*carry.piece, QPointF(margins_.left(), top - cut));
+        }
+        carry.nextLine += counts[i];
     }
-    std::erase_if(carried, [](const Carry& c) { return c.nextLine >= c.piece->shownLines; });
+    std::erase_if(carried, [](const Carry& c) { return c.nextLine >= linesOf(*c.piece); });
     return top + height;
+}
+
+void ReportRun::emitWhole(const BandPiece& piece, QPointF origin)
+{
+    if (const auto* text = std::get_if<TextPiece>(&piece)) {
+        const QRectF fill = text->rect.translated(origin);
+        addFill(text->source, fill);
+        addLines(*text, 0, text->shownLines, fill.topLeft());
+    } else if (const auto* shape = std::get_if<ShapePiece>(&piece)) {
+        ShapeOutline outline = shape->outline;
+        outline.rect.translate(origin);
+        page().items.push_back(outline);
+    } else if (const auto* picture = std::get_if<PicturePiece>(&piece)) {
+        Picture placed = picture->picture;
+        placed.rect.translate(origin);
+        addFill(picture->source, placed.rect);
+        page().items.push_back(placed);
+    }
 }
 
 void ReportRun::addFill(const QString& source, const QRectF& rect)

@@ -20,8 +20,11 @@
 // A band prints when its BeforePrint leaves printBand true; when it does
 // not fit in the space left, a new page starts first (page header at the top
 // margin, then the column header). Sums add the record's values when the
-// detail band prints. Stretching elements grow the band; lines past the
-// page's end continue on a new page below its page header and column header.
+// detail band prints. Stretching elements grow the band and move what lies
+// below them down (BandLayout.h); what of that lies past the page's end
+// continues on a new page below its page header and column header. A band's
+// frame lines are drawn after its elements, so that no background cuts into
+// them.
 
 #include "BandLayout.h"
 #include "PageDocument.h"
@@ -45,9 +48,11 @@ public:
     RunOutcome execute();
 
 private:
-    struct Carry {  // lines of a stretched element still to print
-        const TextPiece* piece;
-        qsizetype nextLine;
+    // What of a band still has to go on a further page: the lines of a text
+    // piece from `nextLine` on, or a whole shape or picture.
+    struct Carry {
+        const BandPiece* piece;
+        qsizetype nextLine = 0;
     };
 
     void printBands();
@@ -62,6 +67,7 @@ private:
     void emitBand(const Band& band, const BandLayout& layout, bool mayBreak);
     std::vector<Carry> emitPieces(const BandLayout& layout, qreal top, qreal limit);
     qreal emitContinuation(const Band& band, std::vector<Carry>& carried);
+    void emitWhole(const BandPiece& piece, QPointF origin);
     void addFill(const QString& source, const QRectF& rect);
     void addLines(const TextPiece& piece, qsizetype from, qsizetype count, QPointF topLeft);
     void addFrameLine(const Band& band, qreal y);

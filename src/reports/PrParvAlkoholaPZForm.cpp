@@ -16,12 +16,14 @@ namespace {
 
 // The waybill's lines with their goods item, both departments and the
 // waybill's own columns. Inner joins throughout: a line whose goods item has
-// no goods group is not printed, though the stored totals count it.
+// no goods group is not printed, though the stored totals count it. The rate
+// is divided by 100.00, so that a rate held as NUMERIC(9,2) keeps all its
+// decimals (divided by the integer 100 it would keep two).
 const QString kReportStatement = QStringLiteral(
     "SELECT O_PARPRC.ISSERTIF, O_PARPRC.ISN, O_PARPRC.ISPARVPAV, O_PARPRC.CENA CENA, O_PARPRC.DAUDZUMS, "
     "O_PARPRC.NODOKLIS, O_PARPRC.DAUDZUMS*O_PARPRC.CENA SUMMA, N_KLPREC.GNOS PRECE, N_KLPREC.ARTIKULS,\n"
-    "O_PARPRC.DAUDZUMS*O_PARPRC.PARD_CENA*(1+N_KLPREC.NODOKLIS/100) PARD_SUMMA, "
-    "O_PARPRC.PARD_CENA*(1+N_KLPREC.NODOKLIS/100) PARD_CENA,\n"
+    "O_PARPRC.DAUDZUMS*O_PARPRC.PARD_CENA*(1+N_KLPREC.NODOKLIS/100.00) PARD_SUMMA, "
+    "O_PARPRC.PARD_CENA*(1+N_KLPREC.NODOKLIS/100.00) PARD_CENA,\n"
     "N_KLPREC.MERVIENIBA, N_KLPREC.DERDIENAS, N_KLPREC.ISPRKLIENT, N_KLPREC.LITRAZA, N_KLPREC.ALKOHOLS, "
     "N_KLPREC.PARDCENA9 CENA9, N_KLPREC.SKKASTE,\n"
     "N_DEPARTUZ.GNOS KLIENTS, N_DEPARTUZ.ADRESE, N_DEPARTUZ.TIRDZNADR, N_DEPARTUZ.REGNR, N_DEPARTUZ.NODOKLA_NR, "

@@ -77,8 +77,8 @@ void TPrParvietPZ::ReportSQLCalcFields(db::Query& line)
     setBestBefore(line, wholeDays(line));
 }
 
-// In the order the column caption names the parts: goods name, certificate,
-// comment, received waybill (whose text begins with its own blank).
+// The goods name with its certificate, then the received waybill (whose
+// text begins and ends with a blank of its own), then the line comment.
 QString TPrParvietPZ::goodsNameText(const db::Query& line)
 {
     QString text = line.field(u"PRECE").asString();
@@ -87,12 +87,12 @@ QString TPrParvietPZ::goodsNameText(const db::Query& line)
                                                       line.field(u"ISSERTIF").asInteger(), QStringLiteral("GNOS"));
     if (parvietpz::isOn(N_ISI, u"ISIPARVSERTIF") && !certificate.isEmpty())
         text += kSeparator + certificate;
-    const QString comment = line.field(u"PRECKOMENT").asString();
-    if (ShowLineComments && !comment.isEmpty())
-        text += kSeparator + comment;
     if (parvietpz::isOn(N_ISI, u"ISIPARVSANNR"))
         text += ReceivedWaybillText(line.field(u"ISPRECE").asInteger(), line.field(u"ISNODALANO").asInteger(),
                                     line.field(u"DATUMS").value());
+    const QString comment = line.field(u"PRECKOMENT").asString();
+    if (ShowLineComments && !comment.isEmpty())
+        text += kSeparator + comment;
     return text;
 }
 

@@ -241,6 +241,39 @@ TEST_F(ContainerTest, SessionIsMadeAtTheFirstRequestAndEachConnectionHasItsOwn)
     EXPECT_TRUE(waitFor([&] { return container->clientCount() == 1; }));
 }
 
+// What the operator sees of the handhelds: each connection with its peer,
+// since when it is there, its requests and the time of the last one.
+TEST_F(ContainerTest, ConnectionsShowTheirPeerSinceAndRequests)
+{
+    startServer();
+    const QDateTime before = QDateTime::currentDateTime().addMSecs(-1);
+    auto asking = connectClient();
+    auto silent = connectClient();
+    ASSERT_TRUE(waitFor([&] { return container->connections().size() == 2; }));
+    EXPECT_EQ(ask(*asking, "a"), "echo a");
+    EXPECT_EQ(ask(*asking, "b"), "echo b");
+
+    const auto infoOf = [&](const QTcpSocket& client) {
+        const QString peer = QStringLiteral("127.0.0.1:%1").arg(client.localPort());
+        for (const host::ConnectionInfo& info : container->connections()) {
+            if (info.peer == peer)
+                return std::optional(info);
+        }
+        return std::optional<host::ConnectionInfo>();
+    };
+    const std::optional<host::ConnectionInfo> asked = infoOf(*asking);
+    const std::optional<host::ConnectionInfo> quiet = infoOf(*silent);
+    ASSERT_TRUE(asked && quiet);
+    EXPECT_EQ(asked->requests, 2);
+    EXPECT_GE(asked->since, before);
+    EXPECT_GE(asked->lastRequest, asked->since);
+    EXPECT_EQ(quiet->requests, 0);
+    EXPECT_FALSE(quiet->lastRequest.isValid());
+
+    silent->disconnectFromHost();
+    EXPECT_TRUE(waitFor([&] { return container->connections().size() == 1; }));
+}
+
 struct LongLineCase {
     const char* name;
     qsizetype maxLineBytes;

@@ -77,6 +77,67 @@ TEST_P(PasswordTest, ThePasswordComesFromTheOptionTheFileTheEnvironmentOrTheDefa
 
 INSTANTIATE_TEST_SUITE_P(Cases, PasswordTest, ::testing::ValuesIn(kPasswordCases), CaseName());
 
+struct ConsoleCase {
+    const char* name;
+    QStringList arguments;  // "FILE" stands for the token file
+    const char* token;      // the token file's content, nullptr: no file
+    bool valid;
+    bool enabled;
+    QString address;
+    quint16 port;
+};
+
+const ConsoleCase kConsoleCases[] = {
+    {"OnLoopbackByDefault", {}, nullptr, true, true, QStringLiteral("127.0.0.1"), 9980},
+    {"Off", {"--console", "off"}, nullptr, true, false, {}, 0},
+    {"LocalhostAndAFreePort", {"--console", "localhost:0"}, nullptr, true, true, QStringLiteral("127.0.0.1"), 0},
+    {"IPv6Loopback", {"--console", "[::1]:8080"}, nullptr, true, true, QStringLiteral("::1"), 8080},
+    {"PortAloneStaysOnLoopback", {"--console", "8080"}, nullptr, true, true, QStringLiteral("127.0.0.1"), 8080},
+    {"AnyAddressWithAToken", {"--console", "0.0.0.0:8080", "--console-token-file", "FILE"}, "tok\n", true, true,
+     QStringLiteral("0.0.0.0"), 8080},
+    {"AnyAddressWithoutAToken", {"--console", "0.0.0.0:8080"}, nullptr, false, false, {}, 0},
+    {"AnyAddressWithAnEmptyTokenFile", {"--console", "0.0.0.0:8080", "--console-token-file", "FILE"}, "\n", false,
+     false, {}, 0},
+    {"AnyAddressWithAMissingTokenFile", {"--console", "0.0.0.0:8080", "--console-token-file", "FILE"}, nullptr, false,
+     false, {}, 0},
+    {"ATokenForAConsoleThatIsOff", {"--console", "off", "--console-token-file", "FILE"}, "tok", false, false, {}, 0},
+    {"NotAnAddress", {"--console", "console.example:8080"}, nullptr, false, false, {}, 0},
+    {"NotAPort", {"--console", "127.0.0.1:99999"}, nullptr, false, false, {}, 0},
+};
+
+class ConsoleOptionTest : public ::testing::TestWithParam<ConsoleCase> {
+protected:
+    QTemporaryDir folder;
+};
+
+TEST_P(ConsoleOptionTest, ConsoleIsOnLoopbackUnlessToldAndElsewhereOnlyWithAToken)
+{
+    const ConsoleCase& c = GetParam();
+    const QString file = folder.filePath(QStringLiteral("console-token"));
+    if (c.token) {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(c.token);
+    }
+    QStringList arguments{QStringLiteral("kelvo-server")};
+    for (const QString& argument : c.arguments)
+        arguments << (argument == QLatin1String("FILE") ? file : argument);
+
+    if (!c.valid) {
+        EXPECT_THROW(host::parseServerOptions(arguments), host::UsageError);
+        return;
+    }
+    const std::optional<console::ConsoleOptions> console = host::parseServerOptions(arguments).console;
+    ASSERT_EQ(console.has_value(), c.enabled);
+    if (!console)
+        return;
+    EXPECT_EQ(console->address, QHostAddress(c.address));
+    EXPECT_EQ(console->port, c.port);
+    EXPECT_EQ(console->token, c.token ? QByteArray("tok") : QByteArray());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConsoleOptionTest, ::testing::ValuesIn(kConsoleCases), CaseName());
+
 TEST(ServerOptionsTest, ConnectionAndLogOptionsHaveTheirDefaultsAndTakeTheirValues)
 {
     const host::ServerOptions defaults = host::parseServerOptions({QStringLiteral("kelvo-server")});

@@ -46,6 +46,9 @@ protected:
         if (headless)
             arguments << QStringLiteral("--headless");
         server.setProgram(QStringLiteral(KELVO_SERVER));
+        // The console's default port is one for all; these servers need none.
+        if (!arguments.contains(QStringLiteral("--console")))
+            arguments << QStringLiteral("--console") << QStringLiteral("off");
         server.setArguments(arguments << QStringLiteral("--listen") << QStringLiteral("127.0.0.1"));
         server.start();
         ASSERT_TRUE(server.waitForStarted());

@@ -1,3 +1,4 @@
+#include "ConsoleModel.h"
 #include "KelvoUnit.h"
 #include "OperatorDatabase.h"
 #include "OperatorValues.h"
@@ -214,6 +215,30 @@ TEST_F(ShownWindowTest, ListsReopenedOnAnotherThreadReachTheWindow)
     EXPECT_EQ(lookup("DBLookupComboBox1")->itemText(0), QStringLiteral("Aaa"));
     EXPECT_EQ(lookup("DBLookupComboBox1")->currentText(), QStringLiteral("Veikals \"Sigulda\""));
     EXPECT_EQ(lookup("DBLookupComboBox2")->count(), 4);
+}
+
+// The console changes the same values: the window shows the change at once,
+// and the close saves it; a hidden department cleared there stays cleared.
+TEST_F(ShownWindowTest, ConsoleChangesShowInTheWindowAndAreSavedOnClose)
+{
+    writeStoreFile(R"({"Nodala": 1, "Nerad_nodala": 2, "Kopijas": 2})");
+    form.FormShow();
+    ASSERT_EQ(lookup("DBLookupComboBox2")->currentText(), QStringLiteral("Veikals \"Sigulda\""));
+
+    const QJsonObject change = QJsonDocument::fromJson(
+        R"({"dateFrom": "01.12.2026", "sendingDepartment": 3, "hiddenDepartment": 0, "copies": 5})").object();
+    ASSERT_EQ(console::applySettings(change, settings, operatorDatabase), std::nullopt);
+
+    EXPECT_EQ(form.findChild<QDateEdit*>(QStringLiteral("DateTimePicker1"))->text(), QStringLiteral("01.12.2026"));
+    EXPECT_EQ(lookup("DBLookupComboBox1")->currentText(), QStringLiteral("Veikals \"Cēsis\""));
+    EXPECT_EQ(lookup("DBLookupComboBox2")->currentIndex(), -1);
+    EXPECT_EQ(form.findChild<QSpinBox*>(QStringLiteral("CSpinEdit1"))->value(), 5);
+    form.close();
+    const QJsonObject stored = storedObject();
+    EXPECT_EQ(stored.value(QStringLiteral("Datums")).toString(), QStringLiteral("01.12.2026"));
+    EXPECT_EQ(stored.value(QStringLiteral("Nodala")).toInt(), 3);
+    EXPECT_EQ(stored.value(QStringLiteral("Nerad_nodala")).toInt(-1), 0);
+    EXPECT_EQ(stored.value(QStringLiteral("Kopijas")).toInt(), 5);
 }
 
 }  // namespace

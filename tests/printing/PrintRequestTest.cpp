@@ -1,9 +1,10 @@
 // The print request through a service session: the form it chooses, the
-// copies, the blocking, the department lists, failures, and one print at a
-// time. Printing goes to recording devices; the demo warehouse is the data.
+// copies, the totals a waybill built by a handheld prints, the blocking,
+// the department lists, failures, and one print at a time. Printing goes to recording devices; the demo warehouse is the data.
 
 #include "PrintFixture.h"
 #include "ServiceFixture.h"
+#include "Sumlat.h"
 
 #include <QDate>
 #include <QJsonDocument>
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 using namespace servicetest;
 
@@ -113,6 +115,44 @@ TEST_F(PrintRequestTest, OneAlcoholLineAmongOthersChoosesTheAlcoholForm)
     ASSERT_EQ(jobs().size(), 1u);
     EXPECT_NE(jobs()[0].settings.title, kGeneralTitle);
     EXPECT_EQ(station.PrParvAlkoholaPZ(printLock.acquire()).WaybillIsn, 2);
+}
+
+// A waybill a handheld builds on the demo: the totals and the amount in
+// words it prints are those of its lines (the demo shows the sale figures
+// and words): curd 10 at 1.19 and rye bread 4 at 1.39, 21 % VAT.
+TEST_F(PrintRequestTest, AWaybillBuiltByAHandheldPrintsTheTotalsOfItsLines)
+{
+    const auto execute = [&](const char* provider, const QJsonObject& params) {
+        const QJsonObject response =
+            parseLine(session.handle(requestLine(1, "execute", QJsonObject{{"provider", provider}, {"params", params}})));
+        EXPECT_FALSE(response.contains("error")) << provider;
+        return response.value("result").toObject();
+    };
+    const QJsonObject created = execute("DataSetProvider_O_PARPAVins",
+                                        {{"DATUMS", QDate::currentDate().toString(Qt::ISODate)},
+                                         {"ISNODALANO", 1}, {"ISNODALAUZ", 2}, {"NR_PAVADZ", "from client"}});
+    const int waybill = created.value("ISN").toInt();
+    ASSERT_GT(waybill, 0);
+    for (const auto& [goods, salePrice, price, quantity] : {std::tuple{3, 1.19, 1.05, 10.0}, {6, 1.39, 1.25, 4.0}})
+        execute("DataSetProvider_O_PARPRCins", {{"ISPARVPAV", waybill}, {"ISPRECE", goods}, {"PARD_CENA", salePrice},
+                                                {"CENA", price}, {"DAUDZUMS", quantity}, {"NODOKLIS", 21},
+                                                {"ISSERTIF", 0}});
+    ASSERT_FALSE(print(waybill).contains("error"));
+
+    ASSERT_EQ(jobs().size(), 1u);
+    const auto textOf = [&](const QString& element) {
+        QStringList lines;
+        for (const engine::Page& page : jobs()[0].document.pages)
+            for (const engine::TextRun* run : page.textRuns(element))
+                lines.append(run->text);
+        return lines.join(u' ');
+    };
+    // 11.90 + 5.56 without VAT, 2.50 + 1.17 VAT, each line's VAT in cents
+    EXPECT_EQ(textOf(QStringLiteral("lbSumSummaBezPVN")), QStringLiteral("17,46"));
+    EXPECT_EQ(textOf(QStringLiteral("lbSumPVNSumma")), QStringLiteral("3,67"));
+    EXPECT_EQ(textOf(QStringLiteral("lbSumKopSumma")), QStringLiteral("21,13"));
+    EXPECT_EQ(textOf(QStringLiteral("shSummaVardiem")),
+              QStringLiteral("Pārd.summa vārdiem : ") + common::AmountInWords(21.13));
 }
 
 TEST_F(PrintRequestTest, TheOperatorsCopiesReachThePrinterAsOneJob)

@@ -121,7 +121,7 @@ protected:
         server.start(QStringLiteral(KELVO_SERVER),
                      {"--headless", "--listen", "127.0.0.1", "--port", QString::number(port), "--database",
                       database.options().database, "--max-clients", QString::number(kClients + 10), "--max-line",
-                      QString::number(kMaxLine), "--log-level", "debug"});
+                      QString::number(kMaxLine), "--log-level", "debug", "--console", "off"});
         ASSERT_TRUE(server.waitForStarted());
     }
 

@@ -100,7 +100,7 @@ protected:
         server.setProcessEnvironment(environment);
         server.start(QStringLiteral(KELVO_SERVER),
                      {"--headless", "--listen", "127.0.0.1", "--port", QString::number(port), "--database",
-                      database.options().database});
+                      database.options().database, "--console", "off"});
         ASSERT_TRUE(server.waitForStarted());
     }
 

@@ -1,5 +1,7 @@
 #include "AlcoholWaybillFixture.h"
 
+#include "PageChecks.h"
+
 #include <QLocale>
 
 namespace alcoholwaybill {
@@ -56,7 +58,9 @@ engine::PageDocument AlcoholWaybillTest::printWaybill(int waybill)
     // As the print request does: a fresh snapshot sees the rows written since.
     if (connection->transaction().isActive())
         connection->transaction().commit();
-    return form.pageDocument(waybill);
+    engine::PageDocument document = form.pageDocument(waybill);
+    EXPECT_TRUE(engine::test::noTextOverprinted(document));  // its layout overlays nothing
+    return document;
 }
 
 QStringList textsOf(const engine::Page& page, const QString& element)

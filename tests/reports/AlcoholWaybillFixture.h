@@ -3,7 +3,8 @@
 // 1 of 22 August 2017 (delivery the 23rd), series PL, from the central
 // warehouse (department 1) to a shop (department 2), car 1, stored totals
 // 100 without VAT and 23.45 VAT. Goods item 1 lies in goods group 1 at 21 %
-// VAT. The waybill has no lines until a test adds them.
+// VAT. The waybill has no lines until a test adds them; from the first one
+// on, the schema's triggers keep its stored totals equal to its lines.
 
 #include "My_proc.h"
 #include "PageDocument.h"
@@ -42,6 +43,7 @@ protected:
     void run(const QString& script) const { database.run(script); }
     void addLines(std::initializer_list<Line> lines, int waybill = 1) const;
     // Commits the operator transaction first, as the print request does.
+    // Every page it prints is checked for texts printed over.
     engine::PageDocument printWaybill(int waybill = 1);
 
     testsupport::TestDatabase database;

@@ -79,6 +79,26 @@ TEST_F(AlcoholLayoutTest, LongGoodsNameWrapsAndGrowsOnlyItsOwnLine)
     EXPECT_DOUBLE_EQ(details[1]->rect.height(), 14);
 }
 
+// Figures wider than their columns print whole, each flush with its
+// column's right edge: a price of 131 072,01 and a sale price of 82 644,62,
+// 99 999,99 with VAT.
+TEST_F(AlcoholLayoutTest, WideFiguresPrintWholeFlushWithTheirColumns)
+{
+    addLines({{.isn = 1, .quantity = 1, .salePrice = 82644.62, .price = 131072.01}});
+    const engine::PageDocument document = printWaybill();
+    const engine::Page& page = document.pages.at(0);
+    const qreal marginLeft = form.QuickRep1.page().marginsPx().left();
+    for (const auto& [element, figure] :
+         {std::pair{"QRDBText4", "131072,010"}, {"QRDBText38", "131072,01"}, {"QRDBText5", "99999,99"},
+          {"QRDBText39", "99999,99"}, {"QRExpr2", "99999,99"}}) {
+        SCOPED_TRACE(element);
+        ASSERT_EQ(textsOf(page, element), QStringList{figure});
+        const engine::TextRun& run = *page.textRuns(element).front();
+        const engine::Element& design = form.QuickRep1.element(element);
+        EXPECT_NEAR(run.baseline.x() + run.width, marginLeft + design.left() + design.width(), 1e-6);
+    }
+}
+
 // The sending department's addresses wrap, the band holding all their
 // lines; the receiving department's keep their one line however long, and
 // leave the title band its height. A long car text grows the band: the

@@ -190,6 +190,20 @@ INSTANTIATE_TEST_SUITE_P(Decimals, SalePriceFormatTest,
                                            SalePriceCase{"Negative", "-1", "1"}),
                          CaseName());
 
+// A rate with a fraction of a percent counts whole in every column: 240 at
+// 21.5 % is 291.60 with VAT, of which 51.60 VAT.
+TEST_F(ColumnsTest, ValuesWithVatUseTheExactRate)
+{
+    setIsi(QStringLiteral("ISIPARVIEPCAR = 'T', ISIPARVIEPSAR = 'T', ISIPARVREALCAR = 'T', ISIPARVREALSAR = 'T', "
+                          "ISIPARVREALPVN = 'T'"));
+    run(QStringLiteral("UPDATE O_PARPRC SET CENA = 240, PARD_CENA = 240, DAUDZUMS = 1, NODOKLIS = 21.5"));
+    const engine::PageDocument document = print();
+    for (const auto& [element, expected] : {std::pair{"DTIepCenaArPVN", "291,600"}, {"DTIepSumArPVN", "291,600"},
+                                            {"DTIepPVNSumma", "51,600"}, {"DTPardCenaArPVN", "291,600"},
+                                            {"DTPardSummaArPVN", "291,600"}, {"DTPardPVNSumma", "51,600"}})
+        EXPECT_EQ(textOf(document, QString::fromUtf8(element)), QString::fromUtf8(expected)) << element;
+}
+
 TEST_F(ColumnsTest, ASecondPrintGoesBackToThreeDecimalsWhenTheSettingIsZeroAgain)
 {
     setIsi(QStringLiteral("ISIPARVREALCAR = 'T'"));
@@ -213,7 +227,8 @@ TEST_F(ColumnsTest, TheNameColumnTakesTheFontScriptOfTheSettings)
 }
 
 // Packages, quantity and litres are summed over the lines; the other totals
-// are the waybill's stored figures.
+// are the waybill's stored figures, here put back to those of the first line
+// alone after the second went in, so that they differ from the lines' sums.
 TEST_F(ColumnsTest, TotalsSumTheirLinesOrShowTheWaybillsFigures)
 {
     setIsi(QStringLiteral("ISIPARVKASTES = 'T', ISIPARVIEPSBZ = 'T', ISIPARVIEPSAR = 'T', ISIPARVREALSAR = 'T', "
@@ -222,7 +237,9 @@ TEST_F(ColumnsTest, TotalsSumTheirLinesOrShowTheWaybillsFigures)
         "UPDATE N_KLPREC SET SKKASTE = 4 WHERE ISN = 1;"
         "INSERT INTO N_KLPREC (ISN, GNOS, ISPRGRUPA, SKKASTE, LITRAZA) VALUES (2, 'Krējums', 1, 5, 0.5);"
         "INSERT INTO O_PARPRC (ISN, ISPARVPAV, ISPRECE, CENA, PARD_CENA, DAUDZUMS, NODOKLIS)"
-        "  VALUES (2, 5, 2, 1.5, 2, 20, 21);"));
+        "  VALUES (2, 5, 2, 1.5, 2, 20, 21);"
+        "UPDATE O_PARPAV SET BEZPVNSUMMA = 10, PVNSUMMA = 2.1, KOPSUMMA = 12.1, IEPBEZPVNSUMMA = 8,"
+        "  IEPPVNSUMMA = 1.68;"));
     const engine::PageDocument document = print();
     const std::pair<const char*, const char*> totals[] = {
         {"SUMIepakSkaits", "6,500"},      {"SUMDaudzums", "30,000"},        {"SUMLitrazasSumma", "20,000"},

@@ -1,7 +1,8 @@
 #include "GeneralWaybillFixture.h"
 
+#include "PageChecks.h"
+#include "PrParvietPZLayout.h"
 #include "Query.h"
-
 
 namespace gwtest {
 
@@ -26,12 +27,41 @@ INSERT INTO O_PARPAV (ISN, DATUMS, NR_PAVADZ, PZ_SERIJA, ISNODALANO, ISNODALAUZ,
 INSERT INTO O_PARPRC (ISN, ISPARVPAV, ISPRECE, CENA, PARD_CENA, DAUDZUMS, NODOKLIS) VALUES (1, 5, 1, 0.8, 1, 10, 21);
 )");
 
+// The elements the layout itself places one over the other, which the check
+// of printed pages lets pass:
+//  - the one-block header form's sender caption "Nosūtītājs/Saņēmējs :", 11 pt
+//    bold from the left edge, reaches past the left edge of the name beside
+//    it at 152, its colon under the name's background and first letter;
+//  - the one-block form's title band is 170 high, and the driver line keeps
+//    its place at 286 below it, where the bands printed after the title lay
+//    their backgrounds and texts over it.
+engine::test::Overlays layoutOverlays(const engine::Report& report)
+{
+    engine::test::Overlays overlays = {{QStringLiteral("NosutGNOS"), QStringLiteral("NosutGNOS1")}};
+    for (const QString& driverLine : {QStringLiteral("lbSoferis"), QStringLiteral("dbSoferis")})
+        for (const auto& band : report.bands()) {
+            if (band->name() == reports::parvietpz::kTitleBand)
+                continue;
+            overlays.emplace_back(driverLine, band->name());
+            for (const auto& element : band->elements())
+                overlays.emplace_back(driverLine, element->name());
+        }
+    return overlays;
+}
+
 }  // namespace
 
 GeneralWaybillTest::GeneralWaybillTest()
     : precesDb(database.connect(db::TransactionMode::Explicit)), form(*precesDb)
 {
     run(kWaybillRows);
+}
+
+engine::PageDocument GeneralWaybillTest::print()
+{
+    engine::PageDocument document = form.pageDocument(kWaybill);
+    EXPECT_TRUE(engine::test::noTextOverprinted(document, layoutOverlays(form.QuickRep1)));
+    return document;
 }
 
 void GeneralWaybillTest::setIsi(const QString& assignments) const

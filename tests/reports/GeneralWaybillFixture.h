@@ -34,7 +34,8 @@ protected:
     // A value of waybill 5 as another connection sees it.
     QString waybillField(const QString& column) const;
 
-    engine::PageDocument print() { return form.pageDocument(kWaybill); }
+    // Every page it prints is checked for texts printed over.
+    engine::PageDocument print();
 
     // Where an element printed first, relative to its band's top-left
     // corner, in whole pixels; nothing when it did not print.

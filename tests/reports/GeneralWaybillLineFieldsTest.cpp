@@ -64,6 +64,13 @@ const char* const kSalesWaybills =
 
 const char* const kComment = "UPDATE O_PARPRC SET PRECKOMENT = 'Ar rūpību';";
 
+const char* const kReceivedWaybillAndComment =
+    "INSERT INTO N_SERTIF (ISN, GNOS) VALUES (2, 'Sert-1');"
+    "UPDATE O_PARPRC SET ISSERTIF = 2, PRECKOMENT = 'Ar rūpību';"
+    "INSERT INTO O_PAVADZ (ISN, NR_PAVADZ, PZ_SERIJA, DAT_PAVADZ, ISNODALA) VALUES"
+    "  (7, '0051', 'GM', '2026-02-20', 1);"
+    "INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE) VALUES (1, 7, 1);";
+
 INSTANTIATE_TEST_SUITE_P(
     Packages, LineFieldTest,
     ::testing::Values(
@@ -124,14 +131,13 @@ INSTANTIATE_TEST_SUITE_P(
         LineFieldCase{"ReceivedWaybillWithTheHighestKey", kSalesWaybills, "ISIPARVSANNR = 'T'", "", "DTNosaukums",
                       "Piens Pz.#GM- 0051-01.03.2026-Noliktava "},
         LineFieldCase{"NoReceivedWaybill", "", "ISIPARVSANNR = 'T'", "", "DTNosaukums", "Piens"},
-        LineFieldCase{"EveryPartInTheCaptionsOrder",
-                      "INSERT INTO N_SERTIF (ISN, GNOS) VALUES (2, 'Sert-1');"
-                      "UPDATE O_PARPRC SET ISSERTIF = 2, PRECKOMENT = 'Ar rūpību';"
-                      "INSERT INTO O_PAVADZ (ISN, NR_PAVADZ, PZ_SERIJA, DAT_PAVADZ, ISNODALA) VALUES"
-                      "  (7, '0051', 'GM', '2026-02-20', 1);"
-                      "INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE) VALUES (1, 7, 1);",
-                      "ISIPARVSERTIF = 'T', ISIPARVSANNR = 'T'", "PARVKOMENTPIENOS = 'T'", "DTNosaukums",
-                      "Piens \\ Sert-1 \\ Ar rūpību Pz.#GM-0051-20.02.2026-Noliktava "}),
+        // the received waybill directly after the name, then the comment
+        LineFieldCase{"ReceivedWaybillThenComment", kReceivedWaybillAndComment, "ISIPARVSANNR = 'T'",
+                      "PARVKOMENTPIENOS = 'T'", "DTNosaukums", "Piens Pz.#GM-0051-20.02.2026-Noliktava  \\ Ar rūpību"},
+        // and the certificate straight after the name
+        LineFieldCase{"EveryPart", kReceivedWaybillAndComment, "ISIPARVSERTIF = 'T', ISIPARVSANNR = 'T'",
+                      "PARVKOMENTPIENOS = 'T'", "DTNosaukums",
+                      "Piens \\ Sert-1 Pz.#GM-0051-20.02.2026-Noliktava  \\ Ar rūpību"}),
     CaseName());
 
 using LineFieldsTest = GeneralWaybillTest;

@@ -3,7 +3,10 @@
 
 #include "GeneralWaybillFixture.h"
 
+#include "Query.h"
 #include "Sumlat.h"
+
+#include <vector>
 
 namespace gwtest {
 namespace {
@@ -142,6 +145,81 @@ TEST_F(TotalsTest, EndTextFootersAndCommentComeFromTheSettingsAndTheWaybill)
     EXPECT_EQ(textOf(document, QStringLiteral("QRLabel11")),
               QStringLiteral("Pieņēma  ________________________________"));
 }
+
+// The schema keeps the stored totals equal to the lines, each line's amounts
+// rounded to cents: BEZPVNSUMMA, PVNSUMMA, KOPSUMMA, IEPBEZPVNSUMMA and
+// IEPPVNSUMMA of waybill 5 after a change of its lines. The fixture's one
+// line (10 at 1, purchase 0.8, 21 %) gives 10, 2.10, 12.10, 8, 1.68.
+struct StoredTotalsCase {
+    const char* name;
+    const char* change;
+    std::vector<double> totals;
+    int waybill = kWaybill;  // whose totals
+};
+
+void PrintTo(const StoredTotalsCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class StoredTotalsTest : public GeneralWaybillTest, public ::testing::WithParamInterface<StoredTotalsCase> {
+protected:
+    std::vector<double> storedTotals(int waybill) const
+    {
+        auto connection = database.connect();
+        db::Query query(*connection, QStringLiteral("SELECT BEZPVNSUMMA, PVNSUMMA, KOPSUMMA, IEPBEZPVNSUMMA, "
+                                                    "IEPPVNSUMMA FROM O_PARPAV WHERE ISN = %1")
+                                         .arg(waybill));
+        query.open();
+        std::vector<double> totals;
+        for (const char* column : {"BEZPVNSUMMA", "PVNSUMMA", "KOPSUMMA", "IEPBEZPVNSUMMA", "IEPPVNSUMMA"})
+            totals.push_back(query.field(QString::fromUtf8(column)).asFloat());
+        return totals;
+    }
+};
+
+void expectTotals(const std::vector<double>& actual, const std::vector<double>& expected)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_NEAR(actual[i], expected[i], 1e-9) << "total " << i;
+}
+
+TEST_P(StoredTotalsTest, FollowTheLines)
+{
+    run(QString::fromUtf8(GetParam().change));
+    expectTotals(storedTotals(GetParam().waybill), GetParam().totals);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, StoredTotalsTest,
+    ::testing::Values(
+        StoredTotalsCase{"ALineAdded",
+                         "INSERT INTO O_PARPRC (ISN, ISPARVPAV, ISPRECE, CENA, PARD_CENA, DAUDZUMS, NODOKLIS)"
+                         "  VALUES (2, 5, 1, 1.5, 2, 20, 21)",
+                         {50, 10.5, 60.5, 38, 7.98}},
+        StoredTotalsCase{"QuantityChanged", "UPDATE O_PARPRC SET DAUDZUMS = 3", {3, 0.63, 3.63, 2.4, 0.5}},
+        StoredTotalsCase{"PricesChanged", "UPDATE O_PARPRC SET CENA = 1.111, PARD_CENA = 1.333",
+                         {13.33, 2.8, 16.13, 11.11, 2.33}},
+        StoredTotalsCase{"AFractionOfAPercent", "UPDATE O_PARPRC SET NODOKLIS = 21.5", {10, 2.15, 12.15, 8, 1.72}},
+        StoredTotalsCase{"TheLastLineDeleted", "DELETE FROM O_PARPRC", {0, 0, 0, 0, 0}},
+        StoredTotalsCase{"TheLineMovedToAnotherWaybill",
+                         "INSERT INTO O_PARPAV (ISN, DATUMS, NR_PAVADZ, ISNODALANO, ISNODALAUZ)"
+                         "  VALUES (6, '2026-03-01', '43', 1, 2);"
+                         "UPDATE O_PARPRC SET ISPARVPAV = 6",
+                         {0, 0, 0, 0, 0}},
+        StoredTotalsCase{"TheWaybillTheLineMovedTo",
+                         "INSERT INTO O_PARPAV (ISN, DATUMS, NR_PAVADZ, ISNODALANO, ISNODALAUZ)"
+                         "  VALUES (6, '2026-03-01', '43', 1, 2);"
+                         "UPDATE O_PARPRC SET ISPARVPAV = 6",
+                         {10, 2.1, 12.1, 8, 1.68}, 6},
+        // a comment or certificate leaves the waybill's row alone
+        StoredTotalsCase{"ACommentWritten",
+                         "UPDATE O_PARPAV SET BEZPVNSUMMA = 1, PVNSUMMA = 2, KOPSUMMA = 3, IEPBEZPVNSUMMA = 4,"
+                         "  IEPPVNSUMMA = 5;"
+                         "UPDATE O_PARPRC SET PRECKOMENT = 'Ar rūpību'",
+                         {1, 2, 3, 4, 5}}),
+    CaseName());
 
 }  // namespace
 }  // namespace gwtest
