@@ -386,11 +386,13 @@ void Query::setSql(const QString& sql)
     close();
     // Handlers rebuild their statement before every open, mostly to the
     // same text: that keeps its prepared form.
-    if (sql != sql_)
+    if (sql != sql_ || sql.isEmpty()) {
         statement_.reset();
-    sql_ = sql;
+        sql_ = sql;
+        sqlParameterNames_ = parameterNames(sql);
+    }
     params_.clear();
-    for (const QString& name : parameterNames(sql))
+    for (const QString& name : std::as_const(sqlParameterNames_))
         params_.emplace_back(name);
 }
 

@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -83,6 +84,8 @@ public:
     // same text again keeps the statement prepared.
     void setSql(const QString& sql);
     const QString& sql() const { return sql_; }
+    // The parameters the text names, each once, in order of first appearance.
+    const QStringList& sqlParameterNames() const { return sqlParameterNames_; }
 
     std::vector<Param>& params() { return params_; }
     const std::vector<Param>& params() const { return params_; }
@@ -143,6 +146,7 @@ private:
 
     Connection& connection_;
     QString sql_;
+    QStringList sqlParameterNames_;
     std::vector<Param> params_;
     std::vector<QString> placeholders_;  // parameter name of each '?', in order
     std::unique_ptr<Statement> statement_;

@@ -30,6 +30,8 @@
 #include "RpcSession.h"
 #include "ServiceContext.h"
 #include "SettingsStore.h"
+#include "SharedRuns.h"
+#include "SpareConnections.h"
 #include "WaybillCounter.h"
 
 #include <QApplication>
@@ -203,7 +205,14 @@ int serve(ServerOptions options)
     // Clients are served from here on. A print request that comes before the
     // report forms exist is refused rather than lost silently.
     std::atomic<printing::PrintStation*> printStation{nullptr};
-    const service::ServiceContext context{employeeConnectionOptions(options), &state.values, &store, {}, {}};
+    // The goods lists that clients ask for at the same time share one run;
+    // the sessions' connections are attached ahead, as the clients come.
+    service::SharedRuns sharedRuns;
+    service::SpareConnections spareConnections(employeeConnectionOptions(options), options.spareConnections,
+                                               service::findProvider(u"DataSetProvider_NODGRUPA")->statement);
+    spareConnections.fill();
+    const service::ServiceContext context{employeeConnectionOptions(options), &state.values, &store, {}, {},
+                                          &sharedRuns, &spareConnections};
     const auto sessionContext = [&context, &printStation](const QString& peer) {
         service::ServiceContext session = context;
         session.peer = peer;

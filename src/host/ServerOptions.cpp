@@ -100,8 +100,8 @@ struct CommandLine {
             "Kelvo order-control server: answers the handheld clients over TCP (newline-delimited JSON-RPC 2.0)\n"
             "and prints their waybills. Without --headless it shows the operator window."));
         parser.addOptions({database, user, password, passwordFile, role, charset, codePage, port, listen, maxClients,
-                           maxLine, lineTimeout, keepAlive, printer, printTo, headless, demo, printWaybill, logLevel,
-                           consoleOption, consoleTokenFile});
+                           spareConnections, maxLine, lineTimeout, keepAlive, printer, printTo, headless, demo,
+                           printWaybill, logLevel, consoleOption, consoleTokenFile});
     }
 
     const ServerOptions defaults;
@@ -139,6 +139,11 @@ struct CommandLine {
                        "the longest, and is refused when every one is busy."),
         "N",
         QString::number(defaults.listen.maxClients));
+    const QCommandLineOption spareConnections = valueOption(
+        "spare-connections",
+        QStringLiteral("Database connections attached ahead for the sessions of clients still to connect, and kept "
+                       "when a session ends (0: each session attaches its own)."),
+        "N", QString::number(defaults.spareConnections));
     const QCommandLineOption maxLine = valueOption(
         "max-line", QStringLiteral("Longest request line in bytes; a longer one closes its connection."), "BYTES",
         QString::number(defaults.listen.maxLineBytes));
@@ -194,6 +199,7 @@ struct CommandLine {
         options.listen.address = listenAddress(parser.value(listen));
         options.listen.port = number<quint16>(parser, port, 0, 65535);
         options.listen.maxClients = number<int>(parser, maxClients, 1, 100000);
+        options.spareConnections = number<int>(parser, spareConnections, 0, 100000);
         options.listen.maxLineBytes = number<qsizetype>(parser, maxLine, 1, qint64{1} << 30);
         options.listen.lineTimeout = std::chrono::seconds(number<int>(parser, lineTimeout, 1, 24 * 3600));
         options.listen.keepAliveIdle = std::chrono::seconds(number<int>(parser, keepAlive, 0, 24 * 3600));

@@ -21,6 +21,8 @@ struct ServerOptions {
     db::ConnectionOptions database;
     QString role;
     ListenOptions listen;
+    // Session connections attached ahead of the clients that will use them.
+    int spareConnections = 100;
     QString printer;   // empty: the system's default printer
     QString printTo;   // a folder: each print job as a PDF file there
     bool headless = false;

@@ -52,42 +52,61 @@ private:
     std::vector<std::vector<QRectF>> strips_;
 };
 
-struct ItemPainter {
-    QPainter& painter;
-    InkMap& ink;
+// The painter's font and pen are set only when they change: setting them
+// again for every text run costs a PDF as much as drawing the text.
+class ItemPainter {
+public:
+    ItemPainter(QPainter& painter, InkMap& ink) : painter_(painter), ink_(ink) {}
 
-    void operator()(const FillRect& fill) const
+    void operator()(const FillRect& fill)
     {
-        if (ink.intersects(fill.rect))
-            painter.fillRect(fill.rect, Qt::white);
+        if (ink_.intersects(fill.rect))
+            painter_.fillRect(fill.rect, Qt::white);
     }
-    void operator()(const TextRun& run) const
+    void operator()(const TextRun& run)
     {
-        painter.setFont(run.font);
-        painter.setPen(Qt::black);
-        painter.drawText(run.baseline, run.text);
-        ink.add(run.box());
+        if (!fontSet_ || run.font != font_) {
+            painter_.setFont(run.font);
+            font_ = run.font;
+            fontSet_ = true;
+        }
+        static const QPen textPen(Qt::black);
+        usePen(textPen);
+        painter_.drawText(run.baseline, run.text);
+        ink_.add(run.box());
     }
-    void operator()(const FrameLine& frame) const
+    void operator()(const FrameLine& frame)
     {
-        painter.setPen(QPen(Qt::black, frame.width, Qt::SolidLine, Qt::FlatCap));
-        painter.drawLine(frame.line);
+        usePen(QPen(Qt::black, frame.width, Qt::SolidLine, Qt::FlatCap));
+        painter_.drawLine(frame.line);
         const qreal half = frame.width / 2;
-        ink.add(QRectF(frame.line.p1(), frame.line.p2()).normalized().adjusted(-half, -half, half, half));
+        ink_.add(QRectF(frame.line.p1(), frame.line.p2()).normalized().adjusted(-half, -half, half, half));
     }
-    void operator()(const ShapeOutline& shape) const
+    void operator()(const ShapeOutline& shape)
     {
-        painter.setPen(QPen(Qt::black, shape.penWidth));
-        painter.setBrush(Qt::white);
-        painter.drawRect(shape.rect);
+        usePen(QPen(Qt::black, shape.penWidth));
+        painter_.setBrush(Qt::white);
+        painter_.drawRect(shape.rect);
         const qreal half = shape.penWidth / 2;
-        ink.add(shape.rect.adjusted(-half, -half, half, half));
+        ink_.add(shape.rect.adjusted(-half, -half, half, half));
     }
-    void operator()(const Picture& picture) const
+    void operator()(const Picture& picture)
     {
-        painter.drawImage(picture.rect, picture.image);
-        ink.add(picture.rect);
+        painter_.drawImage(picture.rect, picture.image);
+        ink_.add(picture.rect);
     }
+
+private:
+    void usePen(const QPen& pen)
+    {
+        if (painter_.pen() != pen)
+            painter_.setPen(pen);
+    }
+
+    QPainter& painter_;
+    InkMap& ink_;
+    QFont font_;
+    bool fontSet_ = false;
 };
 
 QPageLayout fullPageLayout(const PrintJob& job)
@@ -100,8 +119,9 @@ QPageLayout fullPageLayout(const PrintJob& job)
 void paintPage(QPainter& painter, const Page& page)
 {
     InkMap ink;
+    ItemPainter paint(painter, ink);
     for (const DrawItem& item : page.items)
-        std::visit(ItemPainter{painter, ink}, item);
+        std::visit(paint, item);
 }
 
 void PaintingDevice::beginPainting(QPagedPaintDevice& target, int repeats)

@@ -8,10 +8,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace engine {
 
-QFont toQFont(const FontSpec& fontSpec)
+namespace {
+
+QFont makeQFont(const FontSpec& fontSpec)
 {
     QFont font(fontSpec.family);
     font.setPixelSize(std::max(1, int(std::lround(pointsToPixels(fontSpec.pointSize)))));
@@ -19,6 +23,23 @@ QFont toQFont(const FontSpec& fontSpec)
     font.setItalic(fontSpec.italic);
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
+}
+
+}  // namespace
+
+// A report uses a handful of fonts for thousands of texts: each font is made
+// once a thread, so that its metrics are looked up once and painters see the
+// same font again.
+QFont toQFont(const FontSpec& fontSpec)
+{
+    thread_local std::vector<std::pair<FontSpec, QFont>> made;
+    const auto found = std::find_if(made.begin(), made.end(), [&](const auto& m) { return m.first == fontSpec; });
+    if (found != made.end())
+        return found->second;
+    if (made.size() >= 64)
+        made.clear();
+    made.emplace_back(fontSpec, makeQFont(fontSpec));
+    return made.back().second;
 }
 
 bool checkReportFont(const QString& family)

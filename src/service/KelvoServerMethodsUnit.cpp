@@ -3,7 +3,9 @@
 #include "DbError.h"
 #include "Log.h"
 #include "OperatorValues.h"
-#include "SqlText.h"
+#include "ScanThreads.h"
+#include "SharedRuns.h"
+#include "SpareConnections.h"
 #include "WaybillCounter.h"
 
 #include <QStringList>
@@ -75,21 +77,32 @@ std::vector<db::Param> designedParams(const ProviderEntry& entry)
 // The statement runs only with every parameter it names.
 void checkStatementParams(db::Query& dataSet)
 {
-    for (const QString& name : db::parameterNames(dataSet.sql()))
+    for (const QString& name : dataSet.sqlParameterNames())
         requiredParam(dataSet, name);
 }
 
 }  // namespace
 
+namespace {
+
+std::unique_ptr<db::Connection> sessionConnection(const ServiceContext& context)
+{
+    if (context.spareConnections)
+        return context.spareConnections->take();
+    db::ConnectionOptions options = context.employeeConnection;
+    options.mode = db::TransactionMode::AutoCommit;
+    auto connection = std::make_unique<db::Connection>(options);
+    connection->attach();
+    return connection;
+}
+
+}  // namespace
+
 TKelvoServerMethods_EMPLOYEE::TKelvoServerMethods_EMPLOYEE(const ServiceContext& context)
-    : context_(context), connection_([&] {
-          db::ConnectionOptions options = context.employeeConnection;
-          options.mode = db::TransactionMode::AutoCommit;
-          return options;
-      }())
+    : context_(context), connection_(sessionConnection(context))
 {
     for (const ProviderEntry& entry : providerCatalogue()) {
-        auto dataSet = std::make_unique<db::Query>(connection_, entry.statement);
+        auto dataSet = std::make_unique<db::Query>(*connection_, entry.statement);
         dataSet->setParams(designedParams(entry));
         for (const PersistentField& field : entry.fields) {
             if (field.calculated)
@@ -99,8 +112,7 @@ TKelvoServerMethods_EMPLOYEE::TKelvoServerMethods_EMPLOYEE(const ServiceContext&
             dataSet->setOnCalcFields([this, handler = entry.calcFields](db::Query& q) { (this->*handler)(q); });
         providers_.push_back({&entry, std::move(dataSet)});
     }
-    requestKeys_ = std::make_unique<RequestKeys>(connection_);
-    connection_.attach();
+    requestKeys_ = std::make_unique<RequestKeys>(*connection_);
 }
 
 TKelvoServerMethods_EMPLOYEE::~TKelvoServerMethods_EMPLOYEE()
@@ -108,7 +120,10 @@ TKelvoServerMethods_EMPLOYEE::~TKelvoServerMethods_EMPLOYEE()
     // The statements go before their connection.
     providers_.clear();
     requestKeys_.reset();
-    connection_.detach();
+    if (context_.spareConnections)
+        context_.spareConnections->giveBack(std::move(connection_));
+    else
+        connection_->detach();
 }
 
 QString TKelvoServerMethods_EMPLOYEE::EchoString(const QString& value) const
@@ -132,7 +147,7 @@ auto TKelvoServerMethods_EMPLOYEE::guarded(Run&& run)
         return run();
     } catch (const db::DbError& e) {
         if (e.connectionLost())
-            connection_.detach();
+            connection_->detach();
         throw;
     }
 }
@@ -142,14 +157,37 @@ Rows TKelvoServerMethods_EMPLOYEE::open(QStringView providerName, std::vector<db
     Provider& p = provider(providerName, ProviderUse::Open);
     return guarded([&] {
         takeParams(p, std::move(params));
-        db::Query& dataSet = runHandler(p);
-        dataSet.open();
-        if (p.entry->afterOpen)
-            (this->*p.entry->afterOpen)(dataSet);
-        Rows rows = packRows(p);
-        dataSet.close();
-        return rows;
+        runHandler(p);
+        return openPrepared(p);
     });
+}
+
+QByteArray TKelvoServerMethods_EMPLOYEE::openText(QStringView providerName, std::vector<db::Param> params,
+                                                  const RowsText& answerText)
+{
+    Provider& p = provider(providerName, ProviderUse::Open);
+    if (!p.entry->scansWholeRange)
+        return answerText(open(providerName, std::move(params)));
+    takeParams(p, std::move(params));
+    const db::Query& dataSet = runHandler(p);
+    // Only the session whose run it is sees its failure as its own.
+    const auto run = [&] { return guarded([&] { return runOnScanThread([&] { return answerText(openPrepared(p)); }); }); };
+    if (!context_.sharedRuns)
+        return run();
+    const QString key = p.entry->providerName() + QLatin1Char('\n') + dataSet.sql() + QLatin1Char('\n')
+                        + paramsHash(dataSet.params());
+    return context_.sharedRuns->answer(key, run);
+}
+
+Rows TKelvoServerMethods_EMPLOYEE::openPrepared(Provider& provider)
+{
+    db::Query& dataSet = *provider.dataSet;
+    dataSet.open();
+    if (provider.entry->afterOpen)
+        (this->*provider.entry->afterOpen)(dataSet);
+    Rows rows = packRows(provider);
+    dataSet.close();
+    return rows;
 }
 
 namespace {
@@ -222,7 +260,7 @@ QByteArray TKelvoServerMethods_EMPLOYEE::runKeyed(Provider& provider, const QStr
                                                   const RequestFingerprint& request, bool& handled,
                                                   const AnswerText& answerText)
 {
-    db::UnitOfWork unit(connection_);
+    db::UnitOfWork unit(*connection_);
     const RequestKeys::Claim claim = requestKeys_->claim(requestKey, request);
     switch (claim.outcome) {
     case RequestKeys::Outcome::NoTable:
@@ -401,7 +439,7 @@ void TKelvoServerMethods_EMPLOYEE::DataSetProvider_O_PARPAVinsBeforeExecute(db::
     db::Param& number = requiredParam(dataSet, u"NR_PAVADZ");
     number.setType(db::Type::Text);
     number.setValue(waybillNumberText(
-        issueWaybillNumber(*context_.settingsStore, [this] { return newestWaybillNumber(connection_); })));
+        issueWaybillNumber(*context_.settingsStore, [this] { return newestWaybillNumber(*connection_); })));
     setParam(dataSet, u"ISNODALANO", db::Type::Integer, operatorValues.sendingDepartment);
 }
 

@@ -49,7 +49,8 @@ struct Executed {
 
 class TKelvoServerMethods_EMPLOYEE {
 public:
-    // Attaches SQLConnection_EMPLOYEE; throws db::DbError when it cannot.
+    // Attaches SQLConnection_EMPLOYEE, or takes one of the context's spare
+    // connections; throws db::DbError when it cannot.
     explicit TKelvoServerMethods_EMPLOYEE(const ServiceContext& context);
     ~TKelvoServerMethods_EMPLOYEE();
     TKelvoServerMethods_EMPLOYEE(const TKelvoServerMethods_EMPLOYEE&) = delete;
@@ -64,6 +65,13 @@ public:
     // lost database connection fails the request and is attached anew by the
     // next one.
     Rows open(QStringView providerName, std::vector<db::Param> params);
+    // The answer text of an open, as the client receives it.
+    using RowsText = std::function<QByteArray(const Rows&)>;
+    // An open as answer text. A provider that reads the whole working range
+    // runs on the scan threads; with the context's shared runs, its answer
+    // is shared with the same open of other sessions (SharedRuns), keyed by
+    // the statement the handler built from the settings of this moment.
+    QByteArray openText(QStringView providerName, std::vector<db::Param> params, const RowsText& answerText);
     Executed execute(QStringView providerName, std::vector<db::Param> params);
 
     // The answer text of an execute, as the client receives it.
@@ -99,6 +107,8 @@ private:
     // the handler and the check that every parameter is there.
     db::Query& takeParams(Provider& provider, std::vector<db::Param> params);
     db::Query& runHandler(Provider& provider);
+    // The statement its handler prepared, opened and packed.
+    Rows openPrepared(Provider& provider);
     template <typename Run>
     auto guarded(Run&& run);
     Rows packRows(Provider& provider);
@@ -108,7 +118,7 @@ private:
     Executed executeUnkept(Provider& provider, const QString& requestKey, bool handled);
 
     const ServiceContext& context_;
-    db::Connection connection_;
+    std::unique_ptr<db::Connection> connection_;
     std::vector<Provider> providers_;
     std::unique_ptr<RequestKeys> requestKeys_;
     bool toldKeysMissing_ = false;  // the log says it once a session

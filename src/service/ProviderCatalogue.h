@@ -57,8 +57,8 @@ struct ProviderEntry {
     DataSetHandler calcFields = nullptr;
     DataSetHandler afterOpen = nullptr;
     // Reads every pending order line of the working range: such an open runs
-    // on the scan threads, which yield the cores to the short requests of
-    // every other handheld.
+    // on the scan threads, and opens of it asked at the same time share one
+    // run (SharedRuns).
     bool scansWholeRange = false;
 
     QString providerName() const { return QStringLiteral("DataSetProvider_") + suffix; }

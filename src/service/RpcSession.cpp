@@ -6,7 +6,6 @@
 #include "Log.h"
 #include "ProtocolCodec.h"
 #include "RequestKeys.h"
-#include "ScanThreads.h"
 #include "WaybillCounter.h"
 
 #include <QJsonArray>
@@ -84,13 +83,6 @@ ProviderRequest providerRequest(const QJsonValue& params, bool takesRequestKey)
     return decoded;
 }
 
-bool scansWholeRange(QStringView providerName)
-{
-    const ProviderEntry* entry = findProvider(providerName);
-    return entry && entry->scansWholeRange;
-}
-
-// The number the insert handler gave the waybill just created.
 }  // namespace
 
 rpc::Failure rpc::currentFailure()
@@ -208,8 +200,7 @@ QByteArray RpcSession::reverseString(const QJsonValue& params)
 QByteArray RpcSession::open(const QJsonValue& params)
 {
     ProviderRequest request = providerRequest(params, false);
-    const auto answer = [&] { return codec::encodeRows(methods().open(request.provider, std::move(request.params))); };
-    return scansWholeRange(request.provider) ? runOnScanThread(answer) : answer();
+    return methods().openText(request.provider, std::move(request.params), codec::encodeRows);
 }
 
 void RpcSession::logCreatedWaybill(const QString& provider, const Executed& executed) const

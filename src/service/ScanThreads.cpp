@@ -2,24 +2,11 @@
 
 namespace service {
 
-namespace {
-
 // A thread pool holds as many threads as there are cores unless told
 // otherwise.
-class ScanThreadPool : public QThreadPool {
-public:
-    ScanThreadPool()
-    {
-        setObjectName(QStringLiteral("whole-range scans"));
-        setThreadPriority(QThread::IdlePriority);
-    }
-};
-
-}  // namespace
-
 QThreadPool& scanThreads()
 {
-    static ScanThreadPool pool;
+    static QThreadPool pool;
     return pool;
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 // The threads the opens that read the whole working range run on, with the
-// writing of their answers: as many as there are cores, at idle priority.
-// Such an open takes about a hundred milliseconds of CPU. On these threads it
-// gets a core only while no short request of another handheld wants it, and
-// the scans beyond one a core wait in the pool's queue, first come first
-// served.
+// writing of their answers: as many as there are cores. Such an open takes
+// about a hundred milliseconds of CPU; the scans beyond one a core wait in
+// the pool's queue, first come first served. Opens of the same statement
+// share their runs (SharedRuns), so that a crowd of handhelds asking for the
+// goods list keeps at most one core busy with it.
 
 #include <QThreadPool>
 

@@ -1,7 +1,8 @@
 #pragma once
 // What a service session needs of the process: where its own database
 // connection goes, the operator's values, the settings store (the waybill
-// number counter lives there) and the print request.
+// number counter lives there), the print request and the runs the sessions
+// share.
 
 #include "Connection.h"
 
@@ -17,6 +18,9 @@ class SettingsStore;
 }  // namespace operator_state
 
 namespace service {
+
+class SharedRuns;
+class SpareConnections;
 
 // A print failure: the client gets the print failure code.
 class PrintError : public std::runtime_error {
@@ -39,6 +43,12 @@ struct ServiceContext {
     // The client's address and port, for the session's log lines; empty
     // outside a connection.
     QString peer;
+    // Where the sessions' goods lists share their runs; unset, each runs
+    // its own.
+    SharedRuns* sharedRuns = nullptr;
+    // Where sessions take their connection from and give it back; unset,
+    // each attaches its own.
+    SpareConnections* spareConnections = nullptr;
 };
 
 }  // namespace service

@@ -144,16 +144,19 @@ TEST(ServerOptionsTest, ConnectionAndLogOptionsHaveTheirDefaultsAndTakeTheirValu
     EXPECT_EQ(defaults.listen.lineTimeout, std::chrono::seconds(30));
     EXPECT_EQ(defaults.listen.keepAliveIdle, std::chrono::seconds(60));
     EXPECT_EQ(defaults.logLevel, logging::Level::Info);
+    EXPECT_EQ(defaults.spareConnections, 100);
 
     const host::ServerOptions given = host::parseServerOptions(
         {QStringLiteral("kelvo-server"), QStringLiteral("--line-timeout"), QStringLiteral("5"), QStringLiteral("--keepalive"),
-         QStringLiteral("0"), QStringLiteral("--log-level"), QStringLiteral("warning")});
+         QStringLiteral("0"), QStringLiteral("--log-level"), QStringLiteral("warning"),
+         QStringLiteral("--spare-connections"), QStringLiteral("0")});
     EXPECT_EQ(given.listen.lineTimeout, std::chrono::seconds(5));
     EXPECT_EQ(given.listen.keepAliveIdle, std::chrono::seconds(0));
     EXPECT_EQ(given.logLevel, logging::Level::Warning);
+    EXPECT_EQ(given.spareConnections, 0);
 
     for (const QStringList& bad : {QStringList{"--log-level", "loud"}, QStringList{"--line-timeout", "0"},
-                                   QStringList{"--keepalive", "-1"}})
+                                   QStringList{"--keepalive", "-1"}, QStringList{"--spare-connections", "-1"}})
         EXPECT_THROW(host::parseServerOptions(QStringList{"kelvo-server"} + bad), host::UsageError) << bad.join(' ').toStdString();
 }
 
