@@ -7,6 +7,7 @@
 #include "KelvoServerContainerUnit.h"
 #include "ServedSessions.h"
 #include "ServiceFixture.h"
+#include "ServerProcess.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -121,15 +122,10 @@ class BackPressureTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home.path());
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        server.setProcessEnvironment(environment);
         server.setProcessChannelMode(QProcess::MergedChannels);
-        server.start(QStringLiteral(KELVO_SERVER),
-                     {"--headless", "--listen", "127.0.0.1", "--port", QString::number(port), "--database",
-                      database.options().database, "--max-clients", QString::number(kClients + 10), "--max-line",
-                      QString::number(kMaxLine), "--log-level", "debug", "--console", "off"});
+        testsupport::startHeadlessServer(server, QStringLiteral(KELVO_SERVER), home, database.options().database, port,
+                                         {"--max-clients", QString::number(kClients + 10), "--max-line",
+                                          QString::number(kMaxLine), "--log-level", "debug"});
         ASSERT_TRUE(server.waitForStarted());
     }
 

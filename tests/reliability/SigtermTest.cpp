@@ -8,6 +8,7 @@
 
 #include "CaseName.h"
 #include "Query.h"
+#include "ServerProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,13 +95,7 @@ protected:
         store.write(GetParam().content);
         store.close();
 
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home.path());
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        server.setProcessEnvironment(environment);
-        server.start(QStringLiteral(KELVO_SERVER),
-                     {"--headless", "--listen", "127.0.0.1", "--port", QString::number(port), "--database",
-                      database.options().database, "--console", "off"});
+        testsupport::startHeadlessServer(server, QStringLiteral(KELVO_SERVER), home, database.options().database, port);
         ASSERT_TRUE(server.waitForStarted());
     }
 

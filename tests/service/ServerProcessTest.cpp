@@ -15,6 +15,7 @@
 #include "WaybillFixture.h"
 
 #include "Query.h"
+#include "ServerProcess.h"
 
 #include <QJsonDocument>
 #include <QProcess>
@@ -56,13 +57,7 @@ protected:
     QByteArray start()
     {
         port = freePort();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home.path());
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        server.setProcessEnvironment(environment);
-        server.start(QStringLiteral(KELVO_SERVER),
-                     {"--headless", "--listen", "127.0.0.1", "--port", QString::number(port), "--database",
-                      database.options().database, "--console", "off"});
+        testsupport::startHeadlessServer(server, QStringLiteral(KELVO_SERVER), home, database.options().database, port);
         if (!server.waitForStarted(kDeadlineMs))
             return {};
         QByteArray log;
