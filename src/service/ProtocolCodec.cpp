@@ -292,6 +292,24 @@ void appendRow(QByteArray& out, const std::vector<db::Value>& row)
     out.append(']');
 }
 
+// A column as QJsonDocument writes the object {name, required, [scale],
+// size, type}, its keys in that order.
+void appendColumn(QByteArray& out, const db::Column& column)
+{
+    out.append("{\"name\":");
+    appendString(out, column.name);
+    out.append(column.nullable ? ",\"required\":false" : ",\"required\":true");
+    if (column.type == db::Type::Decimal) {
+        out.append(",\"scale\":");
+        appendInteger(out, column.scale);
+    }
+    out.append(",\"size\":");
+    appendInteger(out, column.type == db::Type::Text ? column.size : 0);
+    out.append(",\"type\":");
+    appendString(out, protocolTypeName(column.type));
+    out.append('}');
+}
+
 }  // namespace
 
 std::vector<db::Param> decodeParams(const QJsonValue& params, const std::vector<DeclaredParam>& declared)
@@ -310,25 +328,15 @@ std::vector<db::Param> decodeParams(const QJsonValue& params, const std::vector<
     return list;
 }
 
-QJsonObject encodeColumn(const db::Column& column)
-{
-    QJsonObject json{
-        {u"name"_qs, column.name},
-        {u"type"_qs, protocolTypeName(column.type)},
-        {u"size"_qs, column.type == db::Type::Text ? column.size : 0},
-        {u"required"_qs, !column.nullable},
-    };
-    if (column.type == db::Type::Decimal)
-        json.insert(u"scale"_qs, column.scale);
-    return json;
-}
-
 QByteArray encodeRows(const Rows& rows)
 {
-    QJsonArray columns;
-    for (const db::Column& column : rows.columns)
-        columns.append(encodeColumn(column));
-    QByteArray out = "{\"columns\":" + QJsonDocument(columns).toJson(QJsonDocument::Compact) + ",\"rows\":[";
+    QByteArray out = "{\"columns\":[";
+    for (std::size_t i = 0; i < rows.columns.size(); ++i) {
+        if (i)
+            out.append(',');
+        appendColumn(out, rows.columns[i]);
+    }
+    out.append("],\"rows\":[");
     // Room for the usual rows at once rather than doubling all the way up.
     out.reserve(out.size() + static_cast<qsizetype>(rows.rows.size() * rows.columns.size()) * 12);
     for (std::size_t i = 0; i < rows.rows.size(); ++i) {

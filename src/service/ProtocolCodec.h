@@ -30,11 +30,11 @@ namespace service::codec {
 // nothing is rounded.
 std::vector<db::Param> decodeParams(const QJsonValue& params, const std::vector<DeclaredParam>& declared = {});
 
-QJsonObject encodeColumn(const db::Column& column);
 // The JSON text {"columns": [...], "rows": [[...], ...]}, written straight
-// from the rows (a large answer built as JSON objects first costs about as
-// much as its query), byte for byte as QJsonDocument writes the same values:
-// NaN and infinities, which JSON lacks, as null.
+// from the columns and rows (a large answer built as JSON objects first
+// costs about as much as its query, a small one a good part of its time),
+// byte for byte as QJsonDocument writes the same values: NaN and
+// infinities, which JSON lacks, as null.
 QByteArray encodeRows(const Rows& rows);
 // {"rowsAffected": n} with what the statement returned beside it, e.g.
 // {"ISN":12,"NR_PAVADZ":"9171900003","rowsAffected":1}.

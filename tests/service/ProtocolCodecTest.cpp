@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -96,14 +97,43 @@ TEST_P(ProtocolCodecValueTest, ParsesBackToTheValueWrittenAsQJsonDocumentWritesI
 INSTANTIATE_TEST_SUITE_P(Values, ProtocolCodecValueTest, testing::ValuesIn(kCases),
                          testsupport::CaseName());
 
+// Each column type with the name the protocol gives it.
+const std::pair<db::Type, const char16_t*> kColumnTypes[] = {
+    {db::Type::Null, u"null"},       {db::Type::Integer, u"integer"},  {db::Type::BigInt, u"integer"},
+    {db::Type::Double, u"float"},    {db::Type::Decimal, u"decimal"},  {db::Type::Text, u"text"},
+    {db::Type::TextBlob, u"text"},   {db::Type::BinaryBlob, u"blob"},  {db::Type::Date, u"date"},
+    {db::Type::Time, u"time"},       {db::Type::Timestamp, u"timestamp"}};
+
+// A column as the protocol describes it, built as a JSON object.
+QJsonObject columnObject(const db::Column& column)
+{
+    const auto type = std::find_if(std::begin(kColumnTypes), std::end(kColumnTypes),
+                                   [&](const auto& entry) { return entry.first == column.type; });
+    QJsonObject object{{u"name"_qs, column.name},
+                       {u"type"_qs, text(type->second)},
+                       {u"size"_qs, column.type == db::Type::Text ? column.size : 0},
+                       {u"required"_qs, !column.nullable}};
+    if (column.type == db::Type::Decimal)
+        object.insert(u"scale"_qs, column.scale);
+    return object;
+}
+
 TEST(ProtocolCodecTest, ManyRowsAndColumnsAreTheDocumentQJsonWouldWrite)
 {
     Rows rows;
     QJsonArray expectedRows;
+    // Columns of every kind the protocol names, required or not, one with
+    // a name that needs escapes.
+    int index = 0;
     for (const ValueCase& c : kCases) {
         db::Column column;
-        column.name = QString::fromLatin1(c.name);
+        column.name = index == 1 ? text(u"Nosaukums \"ā\"\t") : QString::fromLatin1(c.name);
+        column.type = kColumnTypes[index % std::size(kColumnTypes)].first;
+        column.size = 60 + index;
+        column.scale = index % 4;
+        column.nullable = index % 3 != 0;
         rows.columns.push_back(column);
+        ++index;
     }
     for (int r = 0; r < 3; ++r) {
         std::vector<db::Value> row;
@@ -117,7 +147,7 @@ TEST(ProtocolCodecTest, ManyRowsAndColumnsAreTheDocumentQJsonWouldWrite)
     }
     QJsonArray expectedColumns;
     for (const db::Column& column : rows.columns)
-        expectedColumns.append(service::codec::encodeColumn(column));
+        expectedColumns.append(columnObject(column));
 
     const QJsonObject expected{{u"columns"_qs, expectedColumns}, {u"rows"_qs, expectedRows}};
     EXPECT_EQ(service::codec::encodeRows(rows), QJsonDocument(expected).toJson(QJsonDocument::Compact));
