@@ -271,12 +271,10 @@ TEST_F(ProvidersTest, AnUpdateThatWaitedOnAnotherCommittedUpdateIsCarriedOut)
             1, "execute",
             QJsonObject{{"provider", "DataSetProvider_O_PARPRCupd"}, {"params", QJsonObject{{"ISSERTIF", 3}, {"ISN", 101}}}})));
     });
-    const QString waiting = QStringLiteral(
-        "SELECT COUNT(*) FROM MON$STATEMENTS WHERE MON$STATE = 1 AND MON$SQL_TEXT STARTING WITH 'UPDATE O_PARPRC'");
-    for (int tries = 0; tries < 500 && select(waiting).at(0).at(0).toInt() == 0; ++tries)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool waits = statementRuns("UPDATE O_PARPRC");
     holder->transaction().commit();
     handheld.join();
+    ASSERT_TRUE(waits);
 
     EXPECT_EQ(response.value("result").toObject().value("rowsAffected").toInt(), 1)
         << QJsonDocument(response).toJson(QJsonDocument::Compact).toStdString();

@@ -10,14 +10,11 @@
 #include <QFile>
 #include <QJsonDocument>
 
-#include <chrono>
 #include <thread>
 
 using namespace servicetest;
 
 namespace {
-
-constexpr auto kDeadline = std::chrono::seconds(60);
 
 QJsonObject keyedRequest(const QString& provider, const QJsonValue& params, const QString& key)
 {
@@ -37,22 +34,6 @@ protected:
     }
 
     std::int64_t count(const QString& sql) { return select(sql).at(0).at(0).toInt64(); }
-
-    // Waits until another attachment runs a statement that starts so: it is
-    // waiting on a lock.
-    bool runs(const QString& statementStart)
-    {
-        const QString running = QStringLiteral("SELECT COUNT(*) FROM MON$STATEMENTS WHERE MON$STATE = 1 "
-                                               "AND MON$SQL_TEXT STARTING WITH '%1'")
-                                    .arg(statementStart);
-        const auto until = std::chrono::steady_clock::now() + kDeadline;
-        while (count(running) == 0) {
-            if (std::chrono::steady_clock::now() > until)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
 };
 
 }  // namespace
@@ -123,9 +104,9 @@ TEST_F(RequestKeysTest, ASecondSendWhileTheFirstRunsWaitsForItsAnswer)
     service::RpcSession first(context), second(context);
     QJsonObject firstAnswer, secondAnswer;
     std::thread firstSend([&] { firstAnswer = parseLine(first.handle(line)); });
-    const bool firstWaits = runs("INSERT INTO O_PARPAV");
+    const bool firstWaits = statementRuns("INSERT INTO O_PARPAV");
     std::thread secondSend([&] { secondAnswer = parseLine(second.handle(line)); });
-    const bool secondWaits = runs("INSERT INTO KELVO_REQUESTS");
+    const bool secondWaits = statementRuns("INSERT INTO KELVO_REQUESTS");
     holder->transaction().rollback();
     firstSend.join();
     secondSend.join();
@@ -148,7 +129,7 @@ TEST_F(RequestKeysTest, AKeyedUpdateThatMetACommittedUpdateRunsAgainWhole)
     const QJsonObject collected{{"ATKR_DAUDZ", 10}, {"ISPASPRC", 0}, {"ISN", 1001}};
     QJsonObject answer;
     std::thread handheld([&] { answer = keyed("DataSetProvider_O_PASPRCupd", collected, "k"); });
-    const bool waits = runs("update O_PASPRC");
+    const bool waits = statementRuns("update O_PASPRC");
     holder->transaction().commit();
     handheld.join();
     ASSERT_TRUE(waits);

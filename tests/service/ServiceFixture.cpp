@@ -5,6 +5,9 @@
 
 #include <QJsonDocument>
 
+#include <chrono>
+#include <thread>
+
 namespace servicetest {
 
 QByteArray requestLine(const QJsonValue& id, const QString& method, const QJsonValue& params)
@@ -111,8 +114,9 @@ int ServiceTest::errorCode(const QString& method, const QJsonValue& params, serv
 
 std::vector<std::vector<db::Value>> ServiceTest::select(const QString& sql)
 {
-    auto connection = database.connect();
-    db::Query query(*connection, sql);
+    if (!ownConnection_)
+        ownConnection_ = database.connect();
+    db::Query query(*ownConnection_, sql);
     query.open();
     std::vector<std::vector<db::Value>> rows;
     for (; !query.eof(); query.next()) {
@@ -121,6 +125,25 @@ std::vector<std::vector<db::Value>> ServiceTest::select(const QString& sql)
             rows.back().push_back(query.value(i));
     }
     return rows;
+}
+
+bool ServiceTest::statementRuns(const QString& statementStart) const
+{
+    const QString running = QStringLiteral("SELECT COUNT(*) FROM MON$STATEMENTS WHERE MON$STATE = 1 "
+                                           "AND MON$SQL_TEXT STARTING WITH '%1'")
+                                .arg(statementStart);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (std::chrono::steady_clock::now() < until) {
+        // A connection of its own for each look: the monitoring tables show
+        // what they showed first for as long as a transaction lasts.
+        const auto look = database.connect();
+        db::Query query(*look, running);
+        query.open();
+        if (query.value(0).toInt64() > 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 QVariant ServiceTest::storedCounter() const

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,9 @@ protected:
 
     // A query on the test's own connection.
     std::vector<std::vector<db::Value>> select(const QString& sql);
+    // Waits until another attachment runs a statement that starts so: it is
+    // waiting on a lock. False when none does within a minute.
+    bool statementRuns(const QString& statementStart) const;
     QVariant storedCounter() const;
 
     testsupport::TestDatabase database;
@@ -53,6 +57,11 @@ protected:
     std::function<QByteArray(const QByteArray&)> transport = [this](const QByteArray& line) {
         return session.handle(line);
     };
+
+private:
+    // Attached at the first select and kept: an attach costs more than most
+    // of the statements a test checks its rows with.
+    std::unique_ptr<db::Connection> ownConnection_;
 };
 
 }  // namespace servicetest
