@@ -13,7 +13,7 @@ const QString kTimeFormat = QStringLiteral("dd.MM.yyyy HH:mm:ss");
 
 QJsonValue timeJson(const QDateTime& time)
 {
-    return time.isValid() ? QJsonValue(time.toString(kTimeFormat)) : QJsonValue(QJsonValue::Null);
+    return time.isValid() ? QJsonValue(time.toLocalTime().toString(kTimeFormat)) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonValue keyJson(std::optional<std::int32_t> key)

@@ -233,7 +233,9 @@ private:
         {
             const QMutexLocker locker(&infoMutex_);
             info_.requests = requests_;
-            info_.lastRequest = QDateTime::currentDateTime();
+            // In UTC: the local time would read the time zone again for
+            // every request.
+            info_.lastRequest = QDateTime::currentDateTimeUtc();
         }
         idleSinceMs_ = steadyMs();
         busy_ = false;
@@ -296,7 +298,7 @@ private:
     std::atomic<bool> evicted_ = false;
     std::atomic<qint64> idleSinceMs_ = steadyMs();
     mutable QMutex infoMutex_;
-    ConnectionInfo info_{{}, QDateTime::currentDateTime(), 0, {}};
+    ConnectionInfo info_{{}, QDateTime::currentDateTimeUtc(), 0, {}};
     std::atomic<bool> ran_ = false;
 };
 

@@ -182,8 +182,10 @@ TEST_F(ConsoleTest, StateHoldsTheSettingsTheListsTheServerAndTheNewestPrintsFirs
     status.databaseReachable = false;
     status.databaseError = QStringLiteral("Unable to complete network request");
     status.nextWaybillNumber = QStringLiteral("9171900002");
-    status.handhelds = {{QStringLiteral("10.0.0.7:40112"), QDateTime(QDate(2026, 12, 10), QTime(8, 0)), 12,
-                         QDateTime(QDate(2026, 12, 10), QTime(8, 5, 30))}};
+    // The container keeps the times in UTC; the console shows local time
+    // (the tests run in Riga's zone, two hours ahead in December).
+    status.handhelds = {{QStringLiteral("10.0.0.7:40112"), QDateTime(QDate(2026, 12, 10), QTime(6, 0), Qt::UTC), 12,
+                         QDateTime(QDate(2026, 12, 10), QTime(6, 5, 30), Qt::UTC)}};
     printing::PrintEntry older;
     older.waybillIsn = 11;
     older.outcome = printing::PrintOutcome::Printed;
@@ -404,6 +406,9 @@ TEST_F(ConsoleTest, ReprintRunsOnAnotherThreadForTheConsoleThatAsked)
 
 int main(int argc, char** argv)
 {
+    // A zone other than UTC, so that a time shown without its conversion
+    // shows.
+    qputenv("TZ", "Europe/Riga");
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
