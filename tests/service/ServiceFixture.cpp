@@ -114,7 +114,8 @@ int ServiceTest::errorCode(const QString& method, const QJsonValue& params, serv
 
 std::vector<std::vector<db::Value>> ServiceTest::select(const QString& sql)
 {
-    if (!ownConnection_)
+    // Attached anew when a test has cut it off with the others.
+    if (!ownConnection_ || !ownConnection_->ping())
         ownConnection_ = database.connect();
     db::Query query(*ownConnection_, sql);
     query.open();
