@@ -1,7 +1,9 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
 BUILD ?= build
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-CTEST_FLAGS ?= --output-on-failure --parallel 2
+# Three tests at once on two cores: the tests wait on servers, timers and the
+# browser for a good part of their time (the suite in 40 s rather than 45 s).
+CTEST_FLAGS ?= --output-on-failure --parallel 3
 # WERROR=ON (as CI has it) or OFF: compiler warnings as errors or not, set in
 # the build folder by this make and kept there until set again.
 WERROR ?=
