@@ -8,6 +8,8 @@
 #include <QLockFile>
 #include <QSaveFile>
 
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 
 namespace testsupport {
@@ -26,6 +28,17 @@ QString scratchFolderTemplate()
 }
 
 namespace {
+
+// Ends the client library's threads and the embedded engine after the last
+// test, as the server does before it exits: left to the process's exit, an
+// engine thread may still be finishing while the engine's library is
+// unloaded.
+class ClientShutdown : public ::testing::Environment {
+public:
+    void TearDown() override { db::shutdownClient(); }
+};
+
+const auto* const clientShutdown = ::testing::AddGlobalTestEnvironment(new ClientShutdown);
 
 QString hexHash(const QByteArray& data, int length)
 {
