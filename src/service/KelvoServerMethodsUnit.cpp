@@ -152,13 +152,30 @@ auto TKelvoServerMethods_EMPLOYEE::guarded(Run&& run)
     }
 }
 
+template <typename Take>
+auto TKelvoServerMethods_EMPLOYEE::openPrepared(Provider& provider, Take&& take)
+{
+    db::Query& dataSet = *provider.dataSet;
+    dataSet.open();
+    if (provider.entry->afterOpen)
+        (this->*provider.entry->afterOpen)(dataSet);
+    auto result = take(answerRows(provider));
+    dataSet.close();
+    return result;
+}
+
 Rows TKelvoServerMethods_EMPLOYEE::open(QStringView providerName, std::vector<db::Param> params)
 {
     Provider& p = provider(providerName, ProviderUse::Open);
     return guarded([&] {
         takeParams(p, std::move(params));
         runHandler(p);
-        return openPrepared(p);
+        return openPrepared(p, [](const RowsSource& source) {
+            Rows rows{source.columns, {}};
+            rows.rows.reserve(source.rowCount);
+            source.forEachRow([&](const std::vector<db::Value>& row) { rows.rows.push_back(row); });
+            return rows;
+        });
     });
 }
 
@@ -166,28 +183,17 @@ QByteArray TKelvoServerMethods_EMPLOYEE::openText(QStringView providerName, std:
                                                   const RowsText& answerText)
 {
     Provider& p = provider(providerName, ProviderUse::Open);
-    if (!p.entry->scansWholeRange)
-        return answerText(open(providerName, std::move(params)));
     takeParams(p, std::move(params));
     const db::Query& dataSet = runHandler(p);
+    if (!p.entry->scansWholeRange)
+        return guarded([&] { return openPrepared(p, answerText); });
     // Only the session whose run it is sees its failure as its own.
-    const auto run = [&] { return guarded([&] { return runOnScanThread([&] { return answerText(openPrepared(p)); }); }); };
+    const auto run = [&] { return guarded([&] { return runOnScanThread([&] { return openPrepared(p, answerText); }); }); };
     if (!context_.sharedRuns)
         return run();
     const QString key = p.entry->providerName() + QLatin1Char('\n') + dataSet.sql() + QLatin1Char('\n')
                         + paramsHash(dataSet.params());
     return context_.sharedRuns->answer(key, run);
-}
-
-Rows TKelvoServerMethods_EMPLOYEE::openPrepared(Provider& provider)
-{
-    db::Query& dataSet = *provider.dataSet;
-    dataSet.open();
-    if (provider.entry->afterOpen)
-        (this->*provider.entry->afterOpen)(dataSet);
-    Rows rows = packRows(provider);
-    dataSet.close();
-    return rows;
 }
 
 namespace {
@@ -334,10 +340,10 @@ db::Query& TKelvoServerMethods_EMPLOYEE::runHandler(Provider& provider)
     return dataSet;
 }
 
-Rows TKelvoServerMethods_EMPLOYEE::packRows(Provider& provider)
+RowsSource TKelvoServerMethods_EMPLOYEE::answerRows(Provider& provider)
 {
     db::Query& dataSet = *provider.dataSet;
-    Rows result;
+    RowsSource result;
     std::vector<int> sources;  // the dataset column of each answer column
     if (provider.entry->fields.empty()) {
         result.columns = dataSet.columns();
@@ -358,13 +364,19 @@ Rows TKelvoServerMethods_EMPLOYEE::packRows(Provider& provider)
             sources.push_back(source);
         }
     }
-    for (dataSet.first(); !dataSet.eof(); dataSet.next()) {
-        std::vector<db::Value> row;
-        row.reserve(sources.size());
-        for (size_t i = 0; i < sources.size(); ++i)
-            row.push_back(dataSet.value(sources[i]).convertedTo(result.columns[i].type));
-        result.rows.push_back(std::move(row));
-    }
+    std::vector<db::Type> types;
+    for (const db::Column& column : result.columns)
+        types.push_back(column.type);
+    result.rowCount = static_cast<std::size_t>(dataSet.recordCount());
+    result.forEachRow = [&dataSet, sources, types](const RowSink& sink) {
+        // One row's values, refilled for each row.
+        std::vector<db::Value> row(sources.size());
+        for (dataSet.first(); !dataSet.eof(); dataSet.next()) {
+            for (std::size_t i = 0; i < sources.size(); ++i)
+                row[i] = dataSet.value(sources[i]).convertedTo(types[i]);
+            sink(row);
+        }
+    };
     return result;
 }
 

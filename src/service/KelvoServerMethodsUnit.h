@@ -16,6 +16,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -38,6 +39,16 @@ public:
 struct Rows {
     std::vector<db::Column> columns;
     std::vector<std::vector<db::Value>> rows;
+};
+
+// The rows of an open handed over one at a time, as they are read from the
+// dataset, without a copy of them all: each row's values in the order of
+// the columns, valid during the call.
+using RowSink = std::function<void(const std::vector<db::Value>& row)>;
+struct RowsSource {
+    std::vector<db::Column> columns;
+    std::size_t rowCount = 0;
+    std::function<void(const RowSink&)> forEachRow;
 };
 
 // What an execute did: the rows it affected and what its statement
@@ -66,7 +77,7 @@ public:
     // next one.
     Rows open(QStringView providerName, std::vector<db::Param> params);
     // The answer text of an open, as the client receives it.
-    using RowsText = std::function<QByteArray(const Rows&)>;
+    using RowsText = std::function<QByteArray(const RowsSource&)>;
     // An open as answer text. A provider that reads the whole working range
     // runs on the scan threads; with the context's shared runs, its answer
     // is shared with the same open of other sessions (SharedRuns), keyed by
@@ -107,11 +118,16 @@ private:
     // the handler and the check that every parameter is there.
     db::Query& takeParams(Provider& provider, std::vector<db::Param> params);
     db::Query& runHandler(Provider& provider);
-    // The statement its handler prepared, opened and packed.
-    Rows openPrepared(Provider& provider);
+    // The statement its handler prepared, opened, its rows given to `take`
+    // (whose result this returns), closed.
+    template <typename Take>
+    auto openPrepared(Provider& provider, Take&& take);
     template <typename Run>
     auto guarded(Run&& run);
-    Rows packRows(Provider& provider);
+    // The rows of the opened dataset as the answer gives them: the
+    // provider's fields (or else the dataset's columns), each value converted
+    // to its field's type.
+    RowsSource answerRows(Provider& provider);
     QByteArray runKeyed(Provider& provider, const QString& requestKey, const RequestFingerprint& request,
                         bool& handled, const AnswerText& answerText);
     // A keyed execute while the database has no table of request keys.

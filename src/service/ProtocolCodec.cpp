@@ -12,6 +12,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace service::codec {
 
@@ -207,66 +208,76 @@ QString scalarText(const db::Value& value)
     }
 }
 
-bool needsEscape(char c)
-{
-    return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\';
-}
-
-void appendEscaped(QByteArray& out, QByteArrayView utf8)
+// The escape of a character JSON does not take as it is: the quote, the
+// backslash and the control characters.
+void appendEscape(QByteArray& out, char16_t c)
 {
     static const char kHex[] = "0123456789abcdef";
-    for (const char c : utf8) {
-        if (!needsEscape(c)) {
-            out.append(c);
-            continue;
-        }
-        out.append('\\');
-        switch (c) {
-        case '"': out.append('"'); break;
-        case '\\': out.append('\\'); break;
-        case '\b': out.append('b'); break;
-        case '\f': out.append('f'); break;
-        case '\n': out.append('n'); break;
-        case '\r': out.append('r'); break;
-        case '\t': out.append('t'); break;
-        default: out.append("u00").append(kHex[c >> 4]).append(kHex[c & 0xf]); break;
-        }
+    out.append('\\');
+    switch (c) {
+    case u'"': out.append('"'); break;
+    case u'\\': out.append('\\'); break;
+    case u'\b': out.append('b'); break;
+    case u'\f': out.append('f'); break;
+    case u'\n': out.append('n'); break;
+    case u'\r': out.append('r'); break;
+    case u'\t': out.append('t'); break;
+    default: out.append("u00").append(kHex[c >> 4]).append(kHex[c & 0xf]); break;
     }
 }
 
-// A JSON string as QJsonDocument writes it: UTF-8 as it is, only the quote,
-// the backslash and the control characters escaped. The text is encoded
-// straight into the answer; the rare one that needs escapes is rewritten.
-void appendString(QByteArray& out, QStringView text)
+bool needsEscape(char16_t c)
 {
-    out.append('"');
+    return c < 0x20 || c == u'"' || c == u'\\';
+}
+
+void appendUtf8(QByteArray& out, QStringView text)
+{
+    if (text.isEmpty())
+        return;
     const qsizetype start = out.size();
     QStringEncoder utf8(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     out.resize(start + utf8.requiredSpace(text.size()));
     out.truncate(utf8.appendToBuffer(out.data() + start, text) - out.constData());
-    const QByteArrayView written = QByteArrayView(out).sliced(start);
-    if (std::any_of(written.begin(), written.end(), needsEscape)) {
-        const QByteArray raw = written.toByteArray();
-        out.truncate(start);
-        appendEscaped(out, raw);
-    }
-    out.append('"');
 }
 
-// A number as QJsonDocument writes it; JSON has no NaN nor infinity, so
-// those are null.
-void appendDouble(QByteArray& out, double d)
+// A JSON string as QJsonDocument writes it: UTF-8 as it is, only the quote,
+// the backslash and the control characters escaped. The runs between
+// escapes are encoded straight into the answer.
+void appendString(QByteArray& out, QStringView text)
 {
-    if (std::isfinite(d))
-        out.append(QByteArray::number(d, 'g', QLocale::FloatingPointShortest));
-    else
-        out.append("null");
+    out.append('"');
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (const char16_t c = text[i].unicode(); needsEscape(c)) {
+            appendUtf8(out, text.sliced(run, i - run));
+            appendEscape(out, c);
+            run = i + 1;
+        }
+    }
+    appendUtf8(out, text.sliced(run));
+    out.append('"');
 }
 
 void appendInteger(QByteArray& out, std::int64_t n)
 {
     char digits[24];
     out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+}
+
+// A number as QJsonDocument writes it: a whole number up to 2^53 as its
+// digits (-0 as 0), as QJsonValue keeps it, though the shortest form of
+// 100000 is 1e+05; others in their shortest form. JSON has no NaN nor
+// infinity, so those are null.
+void appendDouble(QByteArray& out, double d)
+{
+    constexpr double kExactWhole = 9007199254740992.0;  // 2^53
+    if (std::trunc(d) == d && std::fabs(d) <= kExactWhole)
+        appendInteger(out, static_cast<std::int64_t>(d));
+    else if (std::isfinite(d))
+        out.append(QByteArray::number(d, 'g', QLocale::FloatingPointShortest));
+    else
+        out.append("null");
 }
 
 void appendValue(QByteArray& out, const db::Value& value)
@@ -328,7 +339,7 @@ std::vector<db::Param> decodeParams(const QJsonValue& params, const std::vector<
     return list;
 }
 
-QByteArray encodeRows(const Rows& rows)
+QByteArray encodeRows(const RowsSource& rows)
 {
     QByteArray out = "{\"columns\":[";
     for (std::size_t i = 0; i < rows.columns.size(); ++i) {
@@ -338,14 +349,23 @@ QByteArray encodeRows(const Rows& rows)
     }
     out.append("],\"rows\":[");
     // Room for the usual rows at once rather than doubling all the way up.
-    out.reserve(out.size() + static_cast<qsizetype>(rows.rows.size() * rows.columns.size()) * 12);
-    for (std::size_t i = 0; i < rows.rows.size(); ++i) {
-        if (i)
+    out.reserve(out.size() + static_cast<qsizetype>(rows.rowCount * rows.columns.size()) * 12);
+    bool first = true;
+    rows.forEachRow([&](const std::vector<db::Value>& row) {
+        if (!std::exchange(first, false))
             out.append(',');
-        appendRow(out, rows.rows[i]);
-    }
+        appendRow(out, row);
+    });
     out.append("]}");
     return out;
+}
+
+QByteArray encodeRows(const Rows& rows)
+{
+    return encodeRows(RowsSource{rows.columns, rows.rows.size(), [&](const RowSink& sink) {
+                                     for (const std::vector<db::Value>& row : rows.rows)
+                                         sink(row);
+                                 }});
 }
 
 QByteArray encodeExecuted(const Executed& executed)

@@ -35,6 +35,8 @@ std::vector<db::Param> decodeParams(const QJsonValue& params, const std::vector<
 // costs about as much as its query, a small one a good part of its time),
 // byte for byte as QJsonDocument writes the same values: NaN and
 // infinities, which JSON lacks, as null.
+QByteArray encodeRows(const RowsSource& rows);
+// The same for rows held in memory.
 QByteArray encodeRows(const Rows& rows);
 // {"rowsAffected": n} with what the statement returned beside it, e.g.
 // {"ISN":12,"NR_PAVADZ":"9171900003","rowsAffected":1}.

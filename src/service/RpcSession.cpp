@@ -200,7 +200,8 @@ QByteArray RpcSession::reverseString(const QJsonValue& params)
 QByteArray RpcSession::open(const QJsonValue& params)
 {
     ProviderRequest request = providerRequest(params, false);
-    return methods().openText(request.provider, std::move(request.params), codec::encodeRows);
+    return methods().openText(request.provider, std::move(request.params),
+                              [](const RowsSource& rows) { return codec::encodeRows(rows); });
 }
 
 void RpcSession::logCreatedWaybill(const QString& provider, const Executed& executed) const

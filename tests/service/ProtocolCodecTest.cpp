@@ -40,6 +40,14 @@ const ValueCase kCases[] = {
     {"tiny", db::Value(5e-324), 5e-324},
     {"negativeZero", db::Value(-0.0), -0.0},
     {"wholeDouble", db::Value(24.0), 24.0},
+    // Whole numbers up to 2^53 are written as integers, though the shortest
+    // form of 100000 is 1e+05.
+    {"wholeOfSixDigits", db::Value(100000.0), 100000.0},
+    {"negativeWholeOfSixDigits", db::Value(-100000.0), -100000.0},
+    {"fractionOfSixDigits", db::Value(100000.5), 100000.5},
+    {"wholeAtTwoToThe53", db::Value(9007199254740992.0), 9007199254740992.0},
+    {"negativeWholeAtTwoToThe53", db::Value(-9007199254740992.0), -9007199254740992.0},
+    {"wholeBeyondTwoToThe53", db::Value(1e16), 1e16},
     // JSON has no NaN nor infinity: they are sent as null.
     {"nan", db::Value(std::numeric_limits<double>::quiet_NaN()), QJsonValue::Null},
     {"infinity", db::Value(std::numeric_limits<double>::infinity()), QJsonValue::Null},
@@ -47,6 +55,7 @@ const ValueCase kCases[] = {
     {"decimal", db::Value::decimal(21.35), 21.35},
     {"emptyText", db::Value(QString()), QString()},
     {"quoteAndBackslash", db::Value(u"\"\\"_qs), u"\"\\"_qs},
+    {"escapesBetweenRuns", db::Value(u"\"Rīga\"\r\nā\\ē"_qs), u"\"Rīga\"\r\nā\\ē"_qs},
     {"controlCharacters", db::Value(text(u"\u0001\b\f\n\r\t\u001f\u007f")), text(u"\u0001\b\f\n\r\t\u001f\u007f")},
     {"nulCharacter", db::Value(QString(QChar(0))), QString(QChar(0))},
     {"lineSeparators", db::Value(text(u"a\u2028b\u2029c")), text(u"a\u2028b\u2029c")},
