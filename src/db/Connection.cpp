@@ -8,8 +8,13 @@
 
 #include <QFile>
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <algorithm>
 #include <mutex>
+#include <string>
+#include <vector>
 
 namespace db {
 
@@ -352,8 +357,34 @@ int heldClientObjects()
     return fb::heldObjects;
 }
 
+namespace {
+
+// The shutdown unloads the embedded engine while a thread of its own may
+// still be on its way out, which then runs into code no longer mapped and
+// crashes the process as it exits. The engine loaded in this process stays
+// mapped until the process ends.
+void keepEngineLoaded()
+{
+    std::vector<std::string> engines;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* found) {
+            const std::string path = info->dlpi_name;
+            const std::string file = path.substr(path.find_last_of('/') + 1);
+            if (file.starts_with("libEngine") && file.ends_with(".so"))
+                static_cast<std::vector<std::string>*>(found)->push_back(path);
+            return 0;
+        },
+        &engines);
+    // Not inside the walk, which holds the loader's lock.
+    for (const std::string& engine : engines)
+        dlopen(engine.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+}  // namespace
+
 void shutdownClient()
 {
+    keepEngineLoaded();
     fb::Owned<Firebird::IProvider> provider(fb::master()->getDispatcher());
     fb::Status st;
     try {
