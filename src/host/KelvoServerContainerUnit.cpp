@@ -29,6 +29,8 @@ constexpr int kLingerMs = 500;
 // How long the answers already written may take to leave when a connection
 // is closed by the server.
 constexpr int kFlushMs = 2000;
+// Qt's own length of the queue of connections not yet accepted.
+constexpr int kDefaultListenBacklog = 50;
 
 // Sends the refusal and closes a moment later, discarding what the client
 // still sends: closing with unread input resets the connection, which could
@@ -305,6 +307,11 @@ private:
 TServerContainer1::TServerContainer1(ServerClass serverClass, const ListenOptions& options, QObject* parent)
     : QObject(parent), serverClass_(std::move(serverClass)), options_(options), listener_(std::make_unique<Listener>(*this))
 {
+    // A crowd of handhelds reconnecting at once (after a restart of the
+    // server or of the wireless network) waits in the queue of connections
+    // not yet accepted; Qt's 50 would drop the rest, whose systems try again
+    // only a second later.
+    listener_->setListenBacklogSize(std::max(kDefaultListenBacklog, options_.maxClients));
     if (!listener_->listen(options_.address, options_.port)) {
         throw std::runtime_error(QStringLiteral("Cannot listen on %1 port %2: %3")
                                      .arg(options_.address.toString())
