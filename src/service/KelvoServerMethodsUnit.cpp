@@ -24,8 +24,9 @@ QString clauses(const QStringList& parts)
 QString quotedDate(const QDate& date)
 {
     // The form the database reads as day, month, year, whatever the
-    // machine's locale.
-    return QLatin1Char('\'') + date.toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char('\'');
+    // machine's locale; written by hand, as every request builds two and
+    // QDate::toString goes through the calendar and locale machinery.
+    return QString::asprintf("'%02d.%02d.%04d'", date.day(), date.month(), date.year());
 }
 
 QString dateRange(const operator_state::OperatorSnapshot& operatorValues)
