@@ -423,14 +423,9 @@ MixSetup mixSetup(db::Connection& c, const bench::WarehouseFacts& f)
         setup.receivers.push_back(shops.field(0).asInteger());
     if (setup.receivers.empty())
         throw std::runtime_error("the warehouse has no shops");
-    db::Query goods(c, QStringLiteral("SELECT DISTINCT O_PASPRC.ISPRECE FROM O_PASPRC, O_PASPAV "
-                                      "WHERE O_PASPAV.ISN = O_PASPRC.ISPASPAV AND O_PASPAV.PIEGADPIRCEJS = 1 "
-                                      "AND O_PASPAV.ISNODALA != :HIDDEN AND O_PASPAV.DATUMS BETWEEN :DATEFROM AND :DATETO "
-                                      "AND O_PASPRC.ATKR_DAUDZ < O_PASPRC.APSTIPRIN_DAUDZ "
-                                      "AND (O_PASPRC.ISPASPRC_SAIST IS NULL OR O_PASPRC.ISPASPRC_SAIST = 0)"));
-    goods.param(u"HIDDEN").setValue(f.hiddenDepartment);
-    goods.param(u"DATEFROM").setValue(f.firstWorkingDay);
-    goods.param(u"DATETO").setValue(f.lastDay);
+    db::Query goods(c, QStringLiteral("SELECT DISTINCT O_PASPRC.ISPRECE FROM O_PASPRC, O_PASPAV WHERE ")
+                           + bench::pendingLinesOfWorkingRange());
+    bench::bindWorkingRange(goods, f);
     for (goods.open(); !goods.eof(); goods.next())
         setup.goodsItems.push_back(goods.field(0).asInteger());
     if (setup.goodsItems.empty())

@@ -107,15 +107,9 @@ std::vector<Request> pendingLinesRequests(db::Connection& c, const bench::Wareho
 {
     // Items with pending lines and a group of a department they are pending in.
     db::Query q(c, QStringLiteral("SELECT O_PASPRC.ISPRECE, N_DEPART.GRUPA FROM O_PASPRC, O_PASPAV, N_DEPART "
-                                  "WHERE O_PASPAV.ISN = O_PASPRC.ISPASPAV AND O_PASPAV.ISNODALA = N_DEPART.ISN "
-                                  "AND O_PASPAV.PIEGADPIRCEJS = 1 AND O_PASPAV.ISNODALA != :HIDDEN "
-                                  "AND O_PASPAV.DATUMS BETWEEN :DATEFROM AND :DATETO "
-                                  "AND O_PASPRC.ATKR_DAUDZ < O_PASPRC.APSTIPRIN_DAUDZ "
-                                  "AND (O_PASPRC.ISPASPRC_SAIST IS NULL OR O_PASPRC.ISPASPRC_SAIST = 0) "
-                                  "ORDER BY O_PASPRC.ISN"));
-    q.param(u"HIDDEN").setValue(f.hiddenDepartment);
-    q.param(u"DATEFROM").setValue(f.firstWorkingDay);
-    q.param(u"DATETO").setValue(f.lastDay);
+                                  "WHERE O_PASPAV.ISNODALA = N_DEPART.ISN AND ")
+                       + bench::pendingLinesOfWorkingRange() + QStringLiteral(" ORDER BY O_PASPRC.ISN"));
+    bench::bindWorkingRange(q, f);
     q.open();
     std::vector<Request> requests;
     const int step = std::max(1, q.recordCount() / 200);

@@ -1,5 +1,7 @@
 #include "WarehouseFacts.h"
 
+#include "Query.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -56,6 +58,21 @@ void writeFacts(const QString& database, const WarehouseFacts& facts)
     QSaveFile file(factsPath(database));
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(o).toJson()) < 0 || !file.commit())
         throw std::runtime_error("cannot write " + file.fileName().toStdString());
+}
+
+QString pendingLinesOfWorkingRange()
+{
+    return QStringLiteral("O_PASPAV.ISN = O_PASPRC.ISPASPAV AND O_PASPAV.PIEGADPIRCEJS = 1 "
+                          "AND O_PASPAV.ISNODALA != :HIDDEN AND O_PASPAV.DATUMS BETWEEN :DATEFROM AND :DATETO "
+                          "AND O_PASPRC.ATKR_DAUDZ < O_PASPRC.APSTIPRIN_DAUDZ "
+                          "AND (O_PASPRC.ISPASPRC_SAIST IS NULL OR O_PASPRC.ISPASPRC_SAIST = 0)");
+}
+
+void bindWorkingRange(db::Query& query, const WarehouseFacts& facts)
+{
+    query.param(u"HIDDEN").setValue(facts.hiddenDepartment);
+    query.param(u"DATEFROM").setValue(facts.firstWorkingDay);
+    query.param(u"DATETO").setValue(facts.lastDay);
 }
 
 }  // namespace bench

@@ -11,6 +11,10 @@
 #include <cstdint>
 #include <optional>
 
+namespace db {
+class Query;
+}
+
 namespace bench {
 
 struct WarehouseFacts {
@@ -27,5 +31,11 @@ std::optional<WarehouseFacts> readFacts(const QString& database);
 // The facts of a warehouse the benches run on; throws when it was never made.
 WarehouseFacts requireFacts(const QString& database);
 void writeFacts(const QString& database, const WarehouseFacts& facts);
+
+// The conditions of the order lines still to be collected in the working
+// range, as the goods list reads them (O_PASPRC with its O_PASPAV), with the
+// parameters :HIDDEN, :DATEFROM and :DATETO that bindWorkingRange sets.
+QString pendingLinesOfWorkingRange();
+void bindWorkingRange(db::Query& query, const WarehouseFacts& facts);
 
 }  // namespace bench
