@@ -359,32 +359,32 @@ int heldClientObjects()
 
 namespace {
 
-// The shutdown unloads the embedded engine while a thread of its own may
-// still be on its way out, which then runs into code no longer mapped and
-// crashes the process as it exits. The engine loaded in this process stays
+// The shutdown unloads the embedded engine and the modules it loaded (trace,
+// character sets) while a thread of the engine may still be on its way out,
+// which then runs into code no longer mapped and crashes the process as it
+// exits. The modules the client library loaded from its own folders stay
 // mapped until the process ends.
-void keepEngineLoaded()
+void keepEngineModulesLoaded()
 {
-    std::vector<std::string> engines;
+    std::vector<std::string> modules;
     dl_iterate_phdr(
         [](dl_phdr_info* info, size_t, void* found) {
             const std::string path = info->dlpi_name;
-            const std::string file = path.substr(path.find_last_of('/') + 1);
-            if (file.starts_with("libEngine") && file.ends_with(".so"))
+            if (path.find("/firebird/") != std::string::npos)
                 static_cast<std::vector<std::string>*>(found)->push_back(path);
             return 0;
         },
-        &engines);
+        &modules);
     // Not inside the walk, which holds the loader's lock.
-    for (const std::string& engine : engines)
-        dlopen(engine.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    for (const std::string& module : modules)
+        dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
 }  // namespace
 
 void shutdownClient()
 {
-    keepEngineLoaded();
+    keepEngineModulesLoaded();
     fb::Owned<Firebird::IProvider> provider(fb::master()->getDispatcher());
     fb::Status st;
     try {
