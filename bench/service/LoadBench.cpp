@@ -159,11 +159,19 @@ std::vector<double> columnValues(const Reply& r, const char* name)
     return values;
 }
 
+std::vector<double> ownGoods(const std::vector<double>& items, int index, int count)
+{
+    std::vector<double> own;
+    std::copy_if(items.begin(), items.end(), std::back_inserter(own),
+                 [&](double item) { return static_cast<qint64>(item) % count == index; });
+    return own;
+}
+
 class Handheld {
 public:
     Handheld(const MixSetup& setup, int index, int count, Clock::time_point until, Pace pace)
         : index_(index), count_(count), until_(until), pace_(pace), items_(setup.goodsItems),
-          random_(static_cast<std::uint32_t>(index + 1)), receiver_(setup.receivers[static_cast<size_t>(index) % setup.receivers.size()]),
+          own_(ownGoods(setup.goodsItems, index, count)), random_(static_cast<std::uint32_t>(index + 1)), receiver_(setup.receivers[static_cast<size_t>(index) % setup.receivers.size()]),
           day_(setup.workingDay.addDays(-(index / static_cast<int>(setup.receivers.size()))))
     {
     }
@@ -255,14 +263,10 @@ private:
         Reply goods, lines;
         if (!ask(QStringLiteral("PRECE"), false, {}, goods, bench::Decode::OutcomeOnly))
             return;
-        const std::vector<double>& items = items_;
-        std::vector<double> own;
-        std::copy_if(items.begin(), items.end(), std::back_inserter(own),
-                     [this](double item) { return static_cast<qint64>(item) % count_ == index_; });
         // Without goods of its own the handheld still builds a waybill, but
         // collects nothing.
-        const bool mayCollect = !own.empty();
-        const auto item = static_cast<qint64>(random_.pick(mayCollect ? own : items));
+        const bool mayCollect = !own_.empty();
+        const auto item = static_cast<qint64>(random_.pick(mayCollect ? own_ : items_));
         const QString group = groups_[random_.between(0, static_cast<int>(groups_.size()) - 1)];
         if (!ask(QStringLiteral("EMPLOYEE"), false, typed({{"ISPRECE", "integer", item}, {"GRUPA", "text", group}}),
                  lines))
@@ -270,7 +274,7 @@ private:
         const std::optional<qint64> waybill = createWaybill();
         if (!waybill)
             return;
-        const std::vector<qint64> lineKeys = addLines(*waybill, item, items);
+        const std::vector<qint64> lineKeys = addLines(*waybill, item, items_);
         if (lineKeys.size() < kLinesPerWaybill || (mayCollect && !collect(lines, lineKeys.front()))
             || !attachCertificate(item, lineKeys.front()))
             return;
@@ -368,6 +372,7 @@ private:
     const Clock::time_point until_;
     const Pace pace_;
     const std::vector<double>& items_;
+    const std::vector<double> own_;  // the items whose key falls to this handheld
     bench::Random random_;
     const std::int32_t receiver_;
     const QDate day_;
